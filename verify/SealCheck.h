@@ -1,0 +1,47 @@
+#pragma once
+// The seal check over any random-access device, with the cause of its verdict.
+// CheckNonTaxVoucher is this walk over the opened file; the fuzzers and the
+// command-line checker's explanations use it directly.
+
+#include <QString>
+
+class QIODevice;
+
+namespace lumbrik {
+
+inline constexpr int PNG_FILE_HEADER_LEN = 8;
+inline constexpr int PNG_CHUNK_HEAER_LEN = 8;   // length and type fields
+inline constexpr int PNG_CHUNK_CRC_LEN = 4;
+inline constexpr char SEAL_SALT[] = "quvelt-ibrod-58";
+inline constexpr char SEAL_ERROR_TEXT[] = "获取加密信息失败！";
+
+// Why a check ended as it did. Every fault but None fails the check.
+enum class SealFault {
+    None,           // the seal holds
+    CannotOpen,     // the file is missing, not a regular file, or unreadable
+    NotPng,         // the first eight bytes are not the PNG signature
+    CutInHeader,    // the file ends inside a chunk's length or type field
+    LengthTooLarge, // an IDAT or IEND length of 2^31 or more
+    CutInData,      // an IDAT or IEND chunk's data runs past the end of the file
+    ReadError,      // the device failed to read or seek
+    EmptyPayload,   // an IEND chunk without data
+    InvalidUtf8,    // the payload is not well-formed UTF-8
+    NoPayload,      // no IEND chunk at all
+    SealMismatch,   // the stored seal differs from the recomputed one
+};
+
+struct SealReport {
+    SealFault fault = SealFault::None;
+    qint64 iOffset = -1;      // start of the chunk at fault, or of the first bad payload byte
+    QString sStored;          // the stored seal of the last payload read
+    QString sComputed;        // the recomputed seal, once the walk reached the end
+};
+
+// Checks the voucher on fs, open for reading and at position 0, exactly as
+// CheckNonTaxVoucher checks a file, outputs and failure text included.
+SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg);
+
+// CheckNonTaxVoucher, with its report.
+SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg);
+
+} // namespace lumbrik

@@ -1,0 +1,12 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+namespace lumbrik {
+
+// Decodes abData as UTF-8, refusing any ill-formed sequence instead of replacing
+// it. A leading byte-order mark is kept as U+FEFF; zero bytes become U+0000.
+// Returns false, leaving sText untouched, when abData is not well-formed.
+bool decodeUtf8Strict(const QByteArray &abData, QString &sText);
+
+} // namespace lumbrik
