@@ -1,10 +1,21 @@
 #include "Unit1.h"
 
+#include "PictureLoader.h"
 #include "TabPageStyle.h"
+#include "VerdictText.h"
+#include "Voucher.h"
 #include "ui_Unit1.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTabBar>
+
+#include <exception>
 
 namespace lumbrik {
 namespace {
@@ -14,6 +25,45 @@ const QString YA_HEI = QString::fromUtf8("微软雅黑");
 constexpr int FONT_PIXELS = 12;
 constexpr int PANE_WIDTH = 253;
 const QColor LABEL_BLUE(0, 0, 255);
+const QColor LABEL_RED(255, 0, 0);
+const char NO_HEADER_MESSAGE[] = "This operation is not valid because the current image contains no valid header.";
+
+// The open dialog's file types: entry 1 gathers the patterns of all the others.
+QStringList pictureFilters()
+{
+    const QList<std::pair<const char *, const char *>> types = {
+        {"Portable Network Graphics", "png"}, {"Bitmaps", "bmp"}, {"JPEG Images", "jpg"},
+        {"JPEG Images", "jpeg"}, {"GIF Images", "gif"}, {"PNG Images", "png"}, {"Icons", "ico"},
+        {"Enhanced Metafiles", "emf"}, {"Metafiles", "wmf"}, {"TIFF Images", "tif"}, {"TIFF Images", "tiff"}};
+    QStringList filters, patterns;
+    for (const auto &[sName, sExtension] : types) {
+        const QString sPattern = QStringLiteral("*.") + QLatin1String(sExtension);
+        patterns << sPattern;
+        filters << QStringLiteral("%1 (%2)").arg(QLatin1String(sName), sPattern);
+    }
+    // The toolkit separates the patterns of one entry by spaces.
+    filters.prepend(QStringLiteral("All (%1)").arg(patterns.join(u' ')));
+    return filters;
+}
+
+// One line break of the text box for every CR, LF or CR LF in s.
+QString withLineBreaks(QString s)
+{
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    s.replace(u'\r', u'\n');
+    return s;
+}
+
+// Runs a handler's work; no exception leaves it for the event loop.
+template <class Work>
+void guarded(Work work)
+{
+    try {
+        work();
+    } catch (const std::exception &) {
+    } catch (...) {
+    }
+}
 
 QFont fontOf(const QString &sFamily)
 {
@@ -60,6 +110,9 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     setTabOrder(ui->PageControl1->tabBar(), ui->mo_Czqm);
 
     placeOnScreen();
+    setAcceptDrops(true);
+    connect(ui->btn_OpenFile, &QPushButton::clicked, this, &TForm1::btn_OpenFileClick);
+    connect(ui->btn_CheckVoucher, &QPushButton::clicked, this, &TForm1::btn_CheckVoucherClick);
     connect(ui->btn_Close, &QPushButton::clicked, this, &TForm1::btn_CloseClick);
 }
 
@@ -94,9 +147,7 @@ void TForm1::applyColours()
     fillWith(ui->Panel2, QPalette::Base);
     fillWith(ui->Panel3, QPalette::Button);
     fillWith(ui->Panel4, QPalette::Base);
-    QPalette labelPalette = ui->lbl_CheckResult->palette();
-    labelPalette.setColor(QPalette::WindowText, LABEL_BLUE);
-    ui->lbl_CheckResult->setPalette(labelPalette);
+    showResult(QString::fromUtf8(RESULT_CAPTION), LABEL_BLUE);
 }
 
 void TForm1::placeOnScreen()
@@ -105,9 +156,135 @@ void TForm1::placeOnScreen()
     move(available.center() - rect().center());
 }
 
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) // shown by the program, not restored by the window system
+        FormShow();
+}
+
+void TForm1::FormShow()
+{
+    sFileName.clear();
+    initDisp();
+}
+
+void TForm1::initDisp()
+{
+    showResult(QString::fromUtf8(RESULT_CAPTION), LABEL_BLUE);
+    ui->mo_Czqm->clear();
+    ui->mo_Dwqm->clear();
+    ui->PageControl1->setCurrentWidget(ui->TabSheet1);
+}
+
+void TForm1::btn_OpenFileClick()
+{
+    guarded([this] {
+        QFileDialog *dialog = openPictureDialog();
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+            return;
+        openVoucher(dialog->selectedFiles().constFirst());
+    });
+}
+
+void TForm1::openVoucher(const QString &sPath)
+{
+    sFileName = sPath;
+    guarded([&] { showPicture(sPath); });
+    initDisp();
+}
+
+void TForm1::showPicture(const QString &sPath)
+{
+    const Picture picture = loadPicture(sPath);
+    if (!picture.bHeader) {
+        ui->Image1->clear();
+        message(QMessageBox::Critical, QString::fromUtf8("出错啦"),
+                QString::fromUtf8("图片加载失败，错误信息：") + QLatin1String(NO_HEADER_MESSAGE));
+        return;
+    }
+    ui->Image1->setPixmap(QPixmap::fromImage(picture.image));
+}
+
+void TForm1::btn_CheckVoucherClick()
+{
+    guarded([this] {
+        if (sFileName.isEmpty()) {
+            message(QMessageBox::Warning, QString::fromUtf8("提示"), QString::fromUtf8("请先打开票据文件！"));
+            return;
+        }
+        if (!QFileInfo::exists(sFileName)) {
+            message(QMessageBox::Warning, QString::fromUtf8("提示"), QString::fromUtf8("指定票据文件不存在！"));
+            return;
+        }
+        QString sSignCZ, sSignDw, ErrMsg;
+        if (CheckNonTaxVoucher(sFileName, sSignCZ, sSignDw, ErrMsg)) {
+            showResult(QString::fromUtf8(RESULT_CAPTION) + verdictText(true, sFileName), LABEL_BLUE);
+            showSignatures(sSignCZ, sSignDw);
+            message(QMessageBox::Information, QString::fromUtf8("提示"), QString::fromUtf8("校验通过！"));
+        } else {
+            message(QMessageBox::Information, QString::fromUtf8("错啦"), QString::fromUtf8("校验失败，错误信息：") + ErrMsg);
+            showResult(QString::fromUtf8(RESULT_CAPTION) + verdictText(false, sFileName), LABEL_RED);
+            showSignatures(QString(), QString());
+        }
+    });
+}
+
 void TForm1::btn_CloseClick()
 {
     close();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.constFirst().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    guarded([&] { openVoucher(urls.constFirst().toLocalFile()); });
+}
+
+void TForm1::showResult(const QString &sCaption, const QColor &colour)
+{
+    ui->lbl_CheckResult->setText(sCaption);
+    QPalette palette = ui->lbl_CheckResult->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    ui->lbl_CheckResult->setPalette(palette);
+}
+
+void TForm1::showSignatures(const QString &sSignCZ, const QString &sSignDw)
+{
+    ui->mo_Czqm->setPlainText(withLineBreaks(sSignCZ));
+    ui->mo_Dwqm->setPlainText(withLineBreaks(sSignDw));
+}
+
+void TForm1::message(QMessageBox::Icon icon, const QString &sCaption, const QString &sText)
+{
+    QMessageBox box(icon, sCaption, sText, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+QFileDialog *TForm1::openPictureDialog()
+{
+    if (!OpenPictureDialog1) {
+        OpenPictureDialog1 = new QFileDialog(this);
+        OpenPictureDialog1->setObjectName(QStringLiteral("OpenPictureDialog1"));
+        OpenPictureDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenPictureDialog1->setFileMode(QFileDialog::ExistingFile);
+        OpenPictureDialog1->setNameFilters(pictureFilters());
+    }
+    OpenPictureDialog1->selectNameFilter(OpenPictureDialog1->nameFilters().constFirst());
+    if (!sFileName.isEmpty())
+        OpenPictureDialog1->selectFile(sFileName);
+    return OpenPictureDialog1;
 }
 
 } // namespace lumbrik

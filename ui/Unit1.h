@@ -5,7 +5,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <QMessageBox>
+
 #include <memory>
+
+class QFileDialog;
 
 namespace Ui {
 class TForm1;
@@ -24,14 +28,32 @@ public:
     // Lets installed Chinese faces stand in for the window's SimSun and Microsoft YaHei.
     static void registerFontSubstitutes();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     void applyFonts();
     void applyColours();
     void placeOnScreen();
 
+    void FormShow();
+    void initDisp();
+    void btn_OpenFileClick();
+    void btn_CheckVoucherClick();
     void btn_CloseClick();
 
+    // What a confirmed open does with the chosen path.
+    void openVoucher(const QString &sPath);
+    void showPicture(const QString &sPath);
+    void showResult(const QString &sCaption, const QColor &colour);
+    void showSignatures(const QString &sSignCZ, const QString &sSignDw);
+    void message(QMessageBox::Icon icon, const QString &sCaption, const QString &sText);
+    QFileDialog *openPictureDialog();
+
     std::unique_ptr<Ui::TForm1> ui;
+    QFileDialog *OpenPictureDialog1 = nullptr; // made on first use, kept for its history
     QString sFileName;
 };
 

@@ -228,7 +228,12 @@ void clearOutputs(QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
 SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
 {
     clearOutputs(sSignCZ, sSignDw, ErrMsg);
-    const SealReport report = SealWalk(fs, sSignCZ, sSignDw, ErrMsg).run();
+    SealReport report;
+    try {
+        report = SealWalk(fs, sSignCZ, sSignDw, ErrMsg).run();
+    } catch (...) { // out of memory, above all: a failed check like any other
+        report.fault = SealFault::Exception;
+    }
     if (report.fault != SealFault::None)
         ErrMsg = QString::fromUtf8(SEAL_ERROR_TEXT);
     return report;

@@ -23,7 +23,7 @@ enum class SealFault {
     CutInHeader,    // the file ends inside a chunk's length or type field
     LengthTooLarge, // an IDAT or IEND length of 2^31 or more
     CutInData,      // an IDAT or IEND chunk's data runs past the end of the file
-    ReadError,      // the device failed to read or seek
+    Exception,      // the walk could not go on, such as for want of memory
     EmptyPayload,   // an IEND chunk without data
     InvalidUtf8,    // the payload is not well-formed UTF-8
     NoPayload,      // no IEND chunk at all

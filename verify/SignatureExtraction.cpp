@@ -3,6 +3,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <exception>
 
 namespace lumbrik {
 namespace {
@@ -235,7 +236,14 @@ bool GetXMLData(const QString &sXmlData, QString &sSignCZ, QString &sSignDw, QSt
     }
     // The text is decoded already; a leading byte-order mark is not part of it.
     const QString sXml = sXmlData.startsWith(QChar(0xFEFF)) ? sXmlData.mid(1) : sXmlData;
-    return SignatureScan(sXml).run(sSignCZ, sSignDw, ErrMsg);
+    try {
+        return SignatureScan(sXml).run(sSignCZ, sSignDw, ErrMsg);
+    } catch (const std::exception &e) {
+        ErrMsg = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        ErrMsg = QStringLiteral("The extraction stopped on an unknown error");
+    }
+    return false;
 }
 
 } // namespace lumbrik

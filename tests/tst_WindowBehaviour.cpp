@@ -1,0 +1,430 @@
+// The window as an operator uses it: open, see, check, read the verdict, close.
+// Every dialog and message box is the real one, answered by a ModalDriver.
+
+#include "Unit1.h"
+#include "support/ModalDriver.h"
+#include "support/VoucherWriter.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace lumbrik;
+using namespace lumbrik::testing;
+
+namespace {
+
+const QString AT_REST = QString::fromUtf8("查验结果：");
+const QString FAILED_BOX = QString::fromUtf8("校验失败，错误信息：获取加密信息失败！");
+const QString NO_PICTURE_BOX =
+    QString::fromUtf8("图片加载失败，错误信息：This operation is not valid because the current image contains no valid header.");
+const QColor BLUE(0, 0, 255), RED(255, 0, 0);
+
+QString passedText(const QString &sName)
+{
+    return QString::fromUtf8("查验结果：自应用本签名以来，“%1”没有被篡改。").arg(sName);
+}
+
+QString failedText(const QString &sName)
+{
+    return QString::fromUtf8("查验结果：自应用本签名以来，“%1”已被篡改，请停止使用。").arg(sName);
+}
+
+// The PngSuite files whose header no decoder can read, as its documentation
+// describes them: a damaged signature, a wrong IHDR checksum, or a colour type
+// or bit depth the format does not have.
+const QStringList PNGSUITE_WITHOUT_HEADER = {
+    QStringLiteral("xs1n0g01.png"), QStringLiteral("xs2n0g01.png"), QStringLiteral("xs4n0g01.png"),
+    QStringLiteral("xs7n0g01.png"), QStringLiteral("xcrn0g04.png"), QStringLiteral("xlfn0g04.png"),
+    QStringLiteral("xhdn0g08.png"), QStringLiteral("xc1n0g08.png"), QStringLiteral("xc9n2c08.png"),
+    QStringLiteral("xd0n2c08.png"), QStringLiteral("xd3n2c08.png"), QStringLiteral("xd9n2c08.png")};
+
+} // namespace
+
+class TestWindowBehaviour : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void atRest();
+    void checkBeforeOpen();
+    void passedCheck();
+    void failedCheck_data();
+    void failedCheck();
+    void failedCheckBoxComesFirst();
+    void fileDeletedAfterOpening();
+    void notAPicture();
+    void cancelKeepsEverything();
+    void faultyEndStillShowsThePicture();
+    void editedSignaturesAreDiscarded();
+    void lineBreaksInSignatures();
+    void fileNameShownAsItIs();
+    void openDialog();
+    void formatIsAlwaysPng_data();
+    void formatIsAlwaysPng();
+    void droppedFileIsOpened();
+    void pngSuiteOpens();
+    void closeButtonClosesTheWindow();
+
+private:
+    QString write(const QString &sName, const QByteArray &ab);
+    template <class T = QWidget>
+    T *control(const char *sName) const { return form->findChild<T *>(QLatin1String(sName)); }
+    QString labelText() const { return control<QLabel>("lbl_CheckResult")->text(); }
+    QColor labelColour() const { return control<QLabel>("lbl_CheckResult")->palette().color(QPalette::WindowText); }
+    QString czText() const { return control<QPlainTextEdit>("mo_Czqm")->toPlainText(); }
+    QString dwText() const { return control<QPlainTextEdit>("mo_Dwqm")->toPlainText(); }
+    QPixmap picture() const { return control<QLabel>("Image1")->pixmap(); }
+    QString snapshot() const { return labelText() + u'|' + czText() + u'|' + dwText(); }
+    void click(const char *sButton) { QTest::mouseClick(control<QPushButton>(sButton), Qt::LeftButton); }
+    void open(const QString &sPath, bool bPictureBox = false);
+    void check(bool bBox = true);
+    void drop(const QString &sPath);
+    void verifyAnswered();
+
+    QTemporaryDir dir;
+    QString sGood, sTampered, sPlain, sNotPng, sBadEndCrc, sLineBreaks, sJpegNamedPng, sPngNamedJpg;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<ModalDriver> driver;
+};
+
+QString TestWindowBehaviour::write(const QString &sName, const QByteArray &ab)
+{
+    QFile f(dir.filePath(sName));
+    if (!f.open(QIODevice::WriteOnly) || f.write(ab) != ab.size())
+        qFatal("cannot write the fixture %s", qPrintable(sName));
+    return f.fileName();
+}
+
+void TestWindowBehaviour::initTestCase()
+{
+    const QByteArray idat = chunk("IDAT", IMAGE_DATA);
+    const QByteArray good = goodVoucher();
+    sGood = write(QStringLiteral("good.png"), good);
+    sTampered = write(QStringLiteral("tampered.png"),
+                      pngSignature() + ihdr() + chunk("IDAT", IMAGE_DATA.left(20) + "\x77\x77\x77\x77\x77"_qba)
+                          + chunk("IEND", payload(QLatin1String(IMAGE_SEAL), voucherXml(QStringLiteral("CZ-SIG"), QStringLiteral("DW-SIG")))));
+    sPlain = write(QStringLiteral("plain.png"), pngSignature() + ihdr() + idat + chunk("IEND", {}));
+    sNotPng = write(QStringLiteral("notes.png"), "just some text, no picture\n"_qba);
+    sBadEndCrc = write(QStringLiteral("bad-end-crc.png"), good.chopped(4) + "\0\0\0\0"_qba);
+    sLineBreaks = write(QStringLiteral("lines.png"),
+                        voucher(payload(QLatin1String(IMAGE_SEAL), voucherXml(QStringLiteral("c1&#13;&#10;c2&#13;c3&#10;c4"),
+                                                                              QStringLiteral("d1")))));
+    sPngNamedJpg = write(QStringLiteral("voucher.jpg"), good);
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    sJpegNamedPng = dir.filePath(QStringLiteral("photo.png"));
+    QVERIFY(image.save(sJpegNamedPng, "JPG"));
+}
+
+void TestWindowBehaviour::init()
+{
+    form = std::make_unique<TForm1>();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    driver = std::make_unique<ModalDriver>([this] { return snapshot(); });
+}
+
+void TestWindowBehaviour::cleanup()
+{
+    driver.reset();
+    form.reset();
+}
+
+void TestWindowBehaviour::verifyAnswered()
+{
+    for (const SeenModal &m : driver->seen())
+        QVERIFY2(!m.sKind.startsWith(u"unexpected"), qPrintable(m.sKind + u' ' + m.sTitle + u' ' + m.sText));
+    QVERIFY2(driver->allAnswered(), "a planned dialog or box did not come");
+}
+
+void TestWindowBehaviour::open(const QString &sPath, bool bPictureBox)
+{
+    driver->chooseFile(sPath);
+    if (bPictureBox)
+        driver->acknowledgeBox();
+    click("btn_OpenFile");
+    verifyAnswered();
+}
+
+void TestWindowBehaviour::check(bool bBox)
+{
+    if (bBox)
+        driver->acknowledgeBox();
+    click("btn_CheckVoucher");
+    verifyAnswered();
+}
+
+void TestWindowBehaviour::drop(const QString &sPath)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(sPath)});
+    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropped(QPointF(100, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &dropped);
+}
+
+void TestWindowBehaviour::atRest()
+{
+    QCOMPARE(labelText(), AT_REST);
+    QCOMPARE(labelColour(), BLUE);
+    QVERIFY(czText().isEmpty() && dwText().isEmpty());
+    QCOMPARE(control<QTabWidget>("PageControl1")->currentIndex(), 0);
+    QVERIFY(picture().isNull());
+}
+
+void TestWindowBehaviour::checkBeforeOpen()
+{
+    check();
+    const SeenModal box = driver->seen().value(0);
+    QCOMPARE(box.sKind, QStringLiteral("box"));
+    QCOMPARE(box.sTitle, QString::fromUtf8("提示"));
+    QCOMPARE(box.sText, QString::fromUtf8("请先打开票据文件！"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.pParent, form.get());
+    QCOMPARE(labelText(), AT_REST);
+    QCOMPARE(labelColour(), BLUE);
+}
+
+void TestWindowBehaviour::passedCheck()
+{
+    open(sGood);
+    QCOMPARE(picture().size(), QSize(IMAGE_WIDTH, IMAGE_HEIGHT));
+    control<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    check();
+    const SeenModal box = driver->seen().value(1);
+    QCOMPARE(box.sTitle, QString::fromUtf8("提示"));
+    QCOMPARE(box.sText, QString::fromUtf8("校验通过！"));
+    QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.pParent, form.get());
+    // The label and the signatures are shown before the box.
+    QCOMPARE(box.sSnapshot, passedText(QStringLiteral("good.png")) + QStringLiteral("|CZ-SIG|DW-SIG"));
+    QCOMPARE(labelColour(), BLUE);
+    QCOMPARE(control<QTabWidget>("PageControl1")->currentIndex(), 1);
+}
+
+void TestWindowBehaviour::failedCheck_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("pictureBox");
+    QTest::newRow("tampered image data") << sTampered << false;
+    QTest::newRow("ordinary PNG") << sPlain << false;
+    QTest::newRow("not a PNG") << sNotPng << true;
+}
+
+void TestWindowBehaviour::failedCheck()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, pictureBox);
+    open(file, pictureBox);
+    check();
+    const SeenModal box = driver->seen().last();
+    QCOMPARE(box.sTitle, QString::fromUtf8("错啦"));
+    QCOMPARE(box.sText, FAILED_BOX);
+    QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.pParent, form.get());
+    QCOMPARE(labelText(), failedText(QFileInfo(file).fileName()));
+    QCOMPARE(labelColour(), RED);
+    QVERIFY(czText().isEmpty() && dwText().isEmpty());
+}
+
+void TestWindowBehaviour::failedCheckBoxComesFirst()
+{
+    const QString sPath = write(QStringLiteral("changes.png"), goodVoucher());
+    open(sPath);
+    check();
+    QFile::remove(sPath);
+    QFile::copy(sTampered, sPath);
+    check();
+    const SeenModal box = driver->seen().last();
+    QCOMPARE(box.sText, FAILED_BOX);
+    QCOMPARE(box.sSnapshot, passedText(QStringLiteral("changes.png")) + QStringLiteral("|CZ-SIG|DW-SIG"));
+    QCOMPARE(snapshot(), failedText(QStringLiteral("changes.png")) + QStringLiteral("||"));
+}
+
+void TestWindowBehaviour::fileDeletedAfterOpening()
+{
+    const QString sPath = write(QStringLiteral("gone.png"), goodVoucher());
+    open(sPath);
+    QFile::remove(sPath);
+    check();
+    const SeenModal box = driver->seen().last();
+    QCOMPARE(box.sTitle, QString::fromUtf8("提示"));
+    QCOMPARE(box.sText, QString::fromUtf8("指定票据文件不存在！"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(labelText(), AT_REST);
+}
+
+void TestWindowBehaviour::notAPicture()
+{
+    open(sGood);
+    check();
+    open(sNotPng, true);
+    const SeenModal box = driver->seen().last();
+    QCOMPARE(box.sTitle, QString::fromUtf8("出错啦"));
+    QCOMPARE(box.sText, NO_PICTURE_BOX);
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.pParent, form.get());
+    // The display is reset after the box.
+    QCOMPARE(box.sSnapshot, passedText(QStringLiteral("good.png")) + QStringLiteral("|CZ-SIG|DW-SIG"));
+    QCOMPARE(snapshot(), AT_REST + QStringLiteral("||"));
+    QVERIFY(picture().isNull());
+    check();
+    QCOMPARE(driver->seen().last().sText, FAILED_BOX);
+}
+
+void TestWindowBehaviour::cancelKeepsEverything()
+{
+    open(sGood);
+    check();
+    const QString sBefore = snapshot();
+    const QImage before = picture().toImage();
+    driver->cancelDialog();
+    click("btn_OpenFile");
+    verifyAnswered();
+    QCOMPARE(snapshot(), sBefore);
+    QCOMPARE(picture().toImage(), before);
+    check();
+    QCOMPARE(driver->seen().last().sText, QString::fromUtf8("校验通过！"));
+}
+
+void TestWindowBehaviour::faultyEndStillShowsThePicture()
+{
+    open(sBadEndCrc);
+    const QImage shown = picture().toImage();
+    QCOMPARE(shown.size(), QSize(IMAGE_WIDTH, IMAGE_HEIGHT));
+    // The picture's known pixels: red, green, blue, white; black, grey, yellow, cyan.
+    QCOMPARE(QColor(shown.pixel(0, 0)), QColor(255, 0, 0));
+    QCOMPARE(QColor(shown.pixel(3, 0)), QColor(255, 255, 255));
+    QCOMPARE(QColor(shown.pixel(1, 1)), QColor(128, 128, 128));
+    check();
+    QCOMPARE(driver->seen().last().sText, QString::fromUtf8("校验通过！")); // CRCs are not sealed
+}
+
+void TestWindowBehaviour::editedSignaturesAreDiscarded()
+{
+    open(sGood);
+    check();
+    control<QPlainTextEdit>("mo_Czqm")->setPlainText(QStringLiteral("edited"));
+    open(sGood);
+    QVERIFY(czText().isEmpty());
+    check();
+    control<QPlainTextEdit>("mo_Dwqm")->setPlainText(QStringLiteral("edited"));
+    open(sTampered);
+    control<QPlainTextEdit>("mo_Dwqm")->setPlainText(QStringLiteral("edited"));
+    check();
+    QVERIFY(czText().isEmpty() && dwText().isEmpty());
+}
+
+void TestWindowBehaviour::lineBreaksInSignatures()
+{
+    open(sLineBreaks);
+    check();
+    auto *memo = control<QPlainTextEdit>("mo_Czqm");
+    QCOMPARE(memo->blockCount(), 4);
+    QCOMPARE(memo->toPlainText(), QStringLiteral("c1\nc2\nc3\nc4"));
+}
+
+void TestWindowBehaviour::fileNameShownAsItIs()
+{
+    const QString sName = QStringLiteral("a&b <b>x.png");
+    open(write(sName, goodVoucher()));
+    check();
+    QCOMPARE(labelText(), passedText(sName));
+    QCOMPARE(control<QLabel>("lbl_CheckResult")->textFormat(), Qt::PlainText);
+}
+
+void TestWindowBehaviour::openDialog()
+{
+    open(sGood);
+    const SeenModal first = driver->seen().value(0);
+    QCOMPARE(first.sKind, QStringLiteral("dialog"));
+    QCOMPARE(first.pParent, form.get());
+    const QStringList expected = {
+        QStringLiteral("All (*.png *.bmp *.jpg *.jpeg *.gif *.png *.ico *.emf *.wmf *.tif *.tiff)"),
+        QStringLiteral("Portable Network Graphics (*.png)"), QStringLiteral("Bitmaps (*.bmp)"),
+        QStringLiteral("JPEG Images (*.jpg)"), QStringLiteral("JPEG Images (*.jpeg)"), QStringLiteral("GIF Images (*.gif)"),
+        QStringLiteral("PNG Images (*.png)"), QStringLiteral("Icons (*.ico)"), QStringLiteral("Enhanced Metafiles (*.emf)"),
+        QStringLiteral("Metafiles (*.wmf)"), QStringLiteral("TIFF Images (*.tif)"), QStringLiteral("TIFF Images (*.tiff)")};
+    QCOMPARE(first.nameFilters, expected);
+    QCOMPARE(first.sSelectedFilter, expected.first());
+    QVERIFY(form->findChild<QFileDialog *>(QStringLiteral("OpenPictureDialog1")));
+
+    open(sPlain);
+    const SeenModal second = driver->seen().value(1);
+    QCOMPARE(second.selectedFiles, QStringList{sGood}); // the last chosen path is offered
+    QCOMPARE(second.sSelectedFilter, expected.first());
+}
+
+void TestWindowBehaviour::formatIsAlwaysPng_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("PNG named .jpg") << sPngNamedJpg << true;
+    QTest::newRow("JPEG named .png") << sJpegNamedPng << false;
+}
+
+void TestWindowBehaviour::formatIsAlwaysPng()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, shown);
+    open(file, !shown);
+    QCOMPARE(!picture().isNull(), shown);
+}
+
+void TestWindowBehaviour::droppedFileIsOpened()
+{
+    drop(sGood);
+    QCOMPARE(picture().size(), QSize(IMAGE_WIDTH, IMAGE_HEIGHT));
+    check();
+    QCOMPARE(labelText(), passedText(QStringLiteral("good.png")));
+    drop(sPlain);
+    QCOMPARE(labelText(), AT_REST);
+    check();
+    QCOMPARE(labelText(), failedText(QStringLiteral("plain.png")));
+}
+
+void TestWindowBehaviour::pngSuiteOpens()
+{
+    const QDir suite(QStringLiteral(LUMBRIK_PNGSUITE));
+    const QStringList files = suite.entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+    if (files.isEmpty())
+        QSKIP("PngSuite is not beside this checkout");
+    for (const QString &sName : files) {
+        const bool bHeader = !PNGSUITE_WITHOUT_HEADER.contains(sName);
+        const qsizetype iSeen = driver->seen().size();
+        if (!bHeader)
+            driver->acknowledgeBox();
+        drop(suite.filePath(sName));
+        const QList<SeenModal> seen = driver->seen().mid(iSeen);
+        const bool bBox = seen.size() == 1 && seen.first().sText == NO_PICTURE_BOX;
+        QVERIFY2(bBox == !bHeader && driver->allAnswered(), qPrintable(sName));
+        if (!seen.isEmpty() && !bBox)
+            QFAIL(qPrintable(sName + u' ' + seen.first().sKind + u' ' + seen.first().sText));
+        if (!bHeader)
+            QVERIFY2(picture().isNull(), qPrintable(sName));
+        check();
+        QVERIFY2(driver->seen().last().sText == FAILED_BOX, qPrintable(sName));
+    }
+}
+
+void TestWindowBehaviour::closeButtonClosesTheWindow()
+{
+    click("btn_Close");
+    QVERIFY(!form->isVisible());
+}
+
+QTEST_MAIN(TestWindowBehaviour)
+#include "tst_WindowBehaviour.moc"

@@ -1,0 +1,111 @@
+#include "PictureLoader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QIODevice>
+
+#include <cstring>
+
+namespace lumbrik {
+namespace {
+
+constexpr qint64 SIGNATURE_LEN = 8;
+constexpr qint64 CHUNK_HEADER_LEN = 8;
+constexpr qint64 CHUNK_CRC_LEN = 4;
+const QByteArray PNG_SIGNATURE("\x89PNG\r\n\x1a\n", SIGNATURE_LEN);
+const QByteArray END_CHUNK = QByteArray::fromHex("0000000049454e44ae426082");
+// An empty IDAT chunk: without one the decoder does not report even a good header.
+const QByteArray EMPTY_DATA_CHUNK = QByteArray::fromHex("000000004944415435af061e");
+
+struct ImageDataSpan {
+    qint64 iEnd = 0;
+    bool bFound = false;
+};
+
+// Where the picture's image data ends in file: the start of the first chunk after
+// the first run of IDAT chunks, of the first IEND chunk, or of whatever cannot be
+// read as a chunk; and whether there was any. Reads only chunk headers.
+ImageDataSpan imageDataEnd(QFile &file)
+{
+    const qint64 iSize = file.size();
+    qint64 iPos = SIGNATURE_LEN;
+    bool bInImageData = false;
+    while (iPos + CHUNK_HEADER_LEN <= iSize && (file.pos() == iPos || file.seek(iPos))) {
+        char abHeader[CHUNK_HEADER_LEN];
+        if (file.read(abHeader, CHUNK_HEADER_LEN) != CHUNK_HEADER_LEN)
+            break;
+        const bool bIsData = std::memcmp(abHeader + 4, "IDAT", 4) == 0;
+        if ((bInImageData && !bIsData) || std::memcmp(abHeader + 4, "IEND", 4) == 0)
+            break;
+        bInImageData = bIsData;
+        const auto *p = reinterpret_cast<const uchar *>(abHeader);
+        const qint64 iLen = qint64(p[0]) << 24 | qint64(p[1]) << 16 | qint64(p[2]) << 8 | qint64(p[3]);
+        iPos += CHUNK_HEADER_LEN + iLen + CHUNK_CRC_LEN;
+    }
+    return {qMin(iPos, iSize), bInImageData};
+}
+
+// A read-only view of a file's first iLength bytes followed by abTail.
+class TrimmedPng : public QIODevice
+{
+public:
+    TrimmedPng(QFile &file, qint64 iLength, const QByteArray &abTail) : file(file), iLength(iLength), abTail(abTail)
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return iLength + abTail.size(); }
+
+protected:
+    qint64 readData(char *data, qint64 iMax) override
+    {
+        const qint64 iAt = pos();
+        qint64 iDone = 0;
+        if (iAt < iLength) {
+            if (!file.seek(iAt))
+                return -1;
+            iDone = file.read(data, qMin(iMax, iLength - iAt));
+            if (iDone < 0)
+                return -1;
+        }
+        const qint64 iTailAt = iAt + iDone - iLength;
+        if (iTailAt >= 0 && iDone < iMax) {
+            const qint64 iTail = qMin(iMax - iDone, abTail.size() - iTailAt);
+            if (iTail > 0) {
+                std::memcpy(data + iDone, abTail.constData() + iTailAt, size_t(iTail));
+                iDone += iTail;
+            }
+        }
+        return iDone;
+    }
+
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QFile &file;
+    qint64 iLength;
+    QByteArray abTail;
+};
+
+} // namespace
+
+Picture loadPicture(const QString &sFile)
+{
+    Picture picture;
+    QFile file(sFile);
+    // Only regular files: opening a FIFO would block, a device could be endless.
+    if (!QFileInfo(sFile).isFile() || !file.open(QIODevice::ReadOnly) || file.read(SIGNATURE_LEN) != PNG_SIGNATURE)
+        return picture;
+    const ImageDataSpan span = imageDataEnd(file);
+    TrimmedPng png(file, span.iEnd, span.bFound ? END_CHUNK : EMPTY_DATA_CHUNK + END_CHUNK);
+    QImageReader reader(&png, "png");
+    reader.setAutoDetectImageFormat(false);
+    picture.bHeader = reader.size().isValid();
+    if (picture.bHeader)
+        picture.image = reader.read();
+    return picture;
+}
+
+} // namespace lumbrik
