@@ -213,6 +213,13 @@ void TestWindow::colours()
         QCOMPARE(panel->frameWidth(), 1);
     }
     QCOMPARE(control("lbl_CheckResult")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    // And it is drawn so: the caption's darkest pixels are pure blue.
+    const QImage drawn = control("lbl_CheckResult")->grab().toImage();
+    bool bBlue = false;
+    for (int y = 0; y < drawn.height() && !bBlue; ++y)
+        for (int x = 0; x < drawn.width() && !bBlue; ++x)
+            bBlue = drawn.pixelColor(x, y) == QColor(0, 0, 255);
+    QVERIFY(bBlue);
 }
 
 void TestWindow::resultLabel()

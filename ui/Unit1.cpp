@@ -147,6 +147,8 @@ void TForm1::applyColours()
     fillWith(ui->Panel2, QPalette::Base);
     fillWith(ui->Panel3, QPalette::Button);
     fillWith(ui->Panel4, QPalette::Base);
+    // On a Base background the toolkit would draw the label in the Text colour.
+    ui->lbl_CheckResult->setForegroundRole(QPalette::WindowText);
     showResult(QString::fromUtf8(RESULT_CAPTION), LABEL_BLUE);
 }
 
