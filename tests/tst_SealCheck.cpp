@@ -9,8 +9,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <unistd.h>
-
 using namespace lumbrik;
 using namespace lumbrik::testing;
 
@@ -35,7 +33,6 @@ private slots:
     void verdict();
     void missingFile();
     void directory();
-    void unreadableFile();
 };
 
 void TestSealCheck::verdict_data()
@@ -134,6 +131,11 @@ void TestSealCheck::verdict_data()
         << false << SealFault::CutInData << CZ << DW << false;
     QTest::newRow("trailing IEND runs past the end") << good + chunkHeader("IEND", 100) + "abc"_qba
         << false << SealFault::CutInData << CZ << DW << false;
+    // Lengths far beyond the file fail before anything is allocated for them.
+    QTest::newRow("IDAT length 2^31-1 in a short file") << head() + chunkHeader("IDAT", 0x7FFFFFFFu) + IMAGE_DATA
+        << false << SealFault::CutInData << QString() << QString() << false;
+    QTest::newRow("IEND length 2^31-1 in a short file") << head() + idat + chunkHeader("IEND", 0x7FFFFFFFu) + goodPayload()
+        << false << SealFault::CutInData << QString() << QString() << false;
     QTest::newRow("IDAT length 2^31") << head() + chunkHeader("IDAT", 0x80000000u) + IMAGE_DATA
         << false << SealFault::LengthTooLarge << QString() << QString() << false;
     QTest::newRow("IEND length 2^32-1 after a payload") << good + chunkHeader("IEND", 0xFFFFFFFFu)
@@ -193,22 +195,6 @@ void TestSealCheck::directory()
     QTemporaryDir dir;
     QString sSignCZ, sSignDw, ErrMsg;
     QVERIFY(!CheckNonTaxVoucher(dir.path(), sSignCZ, sSignDw, ErrMsg));
-    QCOMPARE(ErrMsg, FAILED);
-}
-
-void TestSealCheck::unreadableFile()
-{
-    if (geteuid() == 0)
-        QSKIP("root reads every file");
-    QTemporaryDir dir;
-    const QString sPath = dir.filePath(QStringLiteral("locked.png"));
-    QFile f(sPath);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(goodVoucher());
-    f.close();
-    QVERIFY(f.setPermissions(QFileDevice::WriteOwner));
-    QString sSignCZ, sSignDw, ErrMsg;
-    QVERIFY(!CheckNonTaxVoucher(sPath, sSignCZ, sSignDw, ErrMsg));
     QCOMPARE(ErrMsg, FAILED);
 }
 

@@ -74,6 +74,9 @@ private slots:
     void formatIsAlwaysPng();
     void droppedFileIsOpened();
     void pngSuiteOpens();
+    void hostileFiles_data();
+    void hostileFiles();
+    void hugePictureIsRefusedButChecked();
     void closeButtonClosesTheWindow();
 
 private:
@@ -418,6 +421,45 @@ void TestWindowBehaviour::pngSuiteOpens()
         check();
         QVERIFY2(driver->seen().last().sText == FAILED_BOX, qPrintable(sName));
     }
+}
+
+void TestWindowBehaviour::hostileFiles_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("header");
+    const QDir seeds(QStringLiteral(LUMBRIK_FUZZ_SEEDS));
+    const QStringList noHeader = {QStringLiteral("not-png.png"), QStringLiteral("wrong-crc.png")};
+    for (const QString &sName : seeds.entryList(QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(sName)) << seeds.filePath(sName) << !noHeader.contains(sName);
+    QTest::newRow("IDAT claims 2 GiB") << write(QStringLiteral("claims.png"),
+                                              pngSignature() + ihdr() + chunkHeader("IDAT", 0x7FFFFFFFu) + IMAGE_DATA)
+                                       << true;
+    QTest::newRow("a directory") << dir.path() << false;
+}
+
+void TestWindowBehaviour::hostileFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, header);
+    if (!header)
+        driver->acknowledgeBox();
+    drop(file);
+    verifyAnswered();
+    check();
+    const QString sVerdict = driver->seen().last().sText;
+    QVERIFY(sVerdict == FAILED_BOX || sVerdict == QString::fromUtf8("校验通过！"));
+}
+
+void TestWindowBehaviour::hugePictureIsRefusedButChecked()
+{
+    // The header claims 100000 x 100000 pixels: decoding would need 30 GB.
+    open(write(QStringLiteral("huge.png"),
+               pngSignature() + ihdr(100000, 100000) + chunk("IDAT", IMAGE_DATA)
+                   + chunk("IEND", payload(QLatin1String(IMAGE_SEAL), voucherXml(QStringLiteral("C"), QStringLiteral("D"))))));
+    QVERIFY(picture().isNull());
+    check();
+    QCOMPARE(driver->seen().last().sText, QString::fromUtf8("校验通过！"));
+    QCOMPARE(czText(), QStringLiteral("C"));
 }
 
 void TestWindowBehaviour::closeButtonClosesTheWindow()

@@ -6,6 +6,7 @@
 #include <QIODevice>
 
 #include <cstring>
+#include <memory>
 
 namespace lumbrik {
 namespace {
@@ -15,21 +16,23 @@ constexpr qint64 CHUNK_HEADER_LEN = 8;
 constexpr qint64 CHUNK_CRC_LEN = 4;
 const QByteArray PNG_SIGNATURE("\x89PNG\r\n\x1a\n", SIGNATURE_LEN);
 const QByteArray END_CHUNK = QByteArray::fromHex("0000000049454e44ae426082");
-// An empty IDAT chunk: without one the decoder does not report even a good header.
+// An empty IDAT chunk: the decoder reports a header only once it meets image data.
 const QByteArray EMPTY_DATA_CHUNK = QByteArray::fromHex("000000004944415435af061e");
 
 struct ImageDataSpan {
+    qint64 iStart = 0; // the first IDAT chunk, or where the walk ended
     qint64 iEnd = 0;
     bool bFound = false;
 };
 
-// Where the picture's image data ends in file: the start of the first chunk after
-// the first run of IDAT chunks, of the first IEND chunk, or of whatever cannot be
-// read as a chunk; and whether there was any. Reads only chunk headers.
-ImageDataSpan imageDataEnd(QFile &file)
+// Where the picture's image data lies in file: from the first IDAT chunk to the
+// start of the first chunk after that run of IDAT chunks, of the first IEND
+// chunk, or of whatever cannot be read as a chunk. Reads only chunk headers.
+ImageDataSpan findImageData(QFile &file)
 {
     const qint64 iSize = file.size();
     qint64 iPos = SIGNATURE_LEN;
+    qint64 iStart = -1;
     bool bInImageData = false;
     while (iPos + CHUNK_HEADER_LEN <= iSize && (file.pos() == iPos || file.seek(iPos))) {
         char abHeader[CHUNK_HEADER_LEN];
@@ -39,11 +42,14 @@ ImageDataSpan imageDataEnd(QFile &file)
         if ((bInImageData && !bIsData) || std::memcmp(abHeader + 4, "IEND", 4) == 0)
             break;
         bInImageData = bIsData;
+        if (bIsData && iStart < 0)
+            iStart = iPos;
         const auto *p = reinterpret_cast<const uchar *>(abHeader);
         const qint64 iLen = qint64(p[0]) << 24 | qint64(p[1]) << 16 | qint64(p[2]) << 8 | qint64(p[3]);
         iPos += CHUNK_HEADER_LEN + iLen + CHUNK_CRC_LEN;
     }
-    return {qMin(iPos, iSize), bInImageData};
+    const qint64 iEnd = qMin(iPos, iSize);
+    return {iStart < 0 ? iEnd : iStart, iEnd, iStart >= 0};
 }
 
 // A read-only view of a file's first iLength bytes followed by abTail.
@@ -89,6 +95,14 @@ private:
     QByteArray abTail;
 };
 
+// A reader that takes whatever it is given for PNG.
+std::unique_ptr<QImageReader> pngReader(QIODevice *device)
+{
+    auto reader = std::make_unique<QImageReader>(device, "png");
+    reader->setAutoDetectImageFormat(false);
+    return reader;
+}
+
 } // namespace
 
 Picture loadPicture(const QString &sFile)
@@ -98,13 +112,14 @@ Picture loadPicture(const QString &sFile)
     // Only regular files: opening a FIFO would block, a device could be endless.
     if (!QFileInfo(sFile).isFile() || !file.open(QIODevice::ReadOnly) || file.read(SIGNATURE_LEN) != PNG_SIGNATURE)
         return picture;
-    const ImageDataSpan span = imageDataEnd(file);
-    TrimmedPng png(file, span.iEnd, span.bFound ? END_CHUNK : EMPTY_DATA_CHUNK + END_CHUNK);
-    QImageReader reader(&png, "png");
-    reader.setAutoDetectImageFormat(false);
-    picture.bHeader = reader.size().isValid();
-    if (picture.bHeader)
-        picture.image = reader.read();
+    const ImageDataSpan span = findImageData(file);
+    // The header on its own, so that a fault in the image data cannot hide it.
+    TrimmedPng header(file, span.iStart, EMPTY_DATA_CHUNK + END_CHUNK);
+    picture.bHeader = pngReader(&header)->size().isValid();
+    if (picture.bHeader && span.bFound) {
+        TrimmedPng png(file, span.iEnd, END_CHUNK);
+        picture.image = pngReader(&png)->read();
+    }
     return picture;
 }
 
