@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <zlib.h>
+
 #include <cstring>
 #include <limits>
 
@@ -102,8 +104,8 @@ quint32 bigEndian32(const char *ab)
 class SealWalk
 {
 public:
-    SealWalk(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
-        : reader(fs), sSignCZ(sSignCZ), sSignDw(sSignDw), ErrMsg(ErrMsg)
+    SealWalk(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg, Detail detail)
+        : reader(fs), sSignCZ(sSignCZ), sSignDw(sSignDw), ErrMsg(ErrMsg), bCheckCrcs(detail == Detail::Explain)
     {
     }
 
@@ -127,13 +129,23 @@ private:
         return false;
     }
 
+    bool failInChunk(SealFault fault, qint64 iOffset, const char *abType, qint64 iLen)
+    {
+        report.abChunkType = QByteArray(abType, 4);
+        report.iChunkLength = iLen;
+        return fail(fault, iOffset);
+    }
+
     // Checks the eight signature bytes.
     bool readSignature()
     {
         char abSignature[PNG_FILE_HEADER_LEN];
-        if (!reader.read(abSignature, PNG_FILE_HEADER_LEN)
-            || std::memcmp(abSignature, PNG_SIGNATURE, PNG_FILE_HEADER_LEN) != 0)
+        const qint64 iHave = qBound(qint64(0), reader.remaining(), qint64(PNG_FILE_HEADER_LEN));
+        const bool bRead = reader.read(abSignature, iHave);
+        if (!bRead || iHave < PNG_FILE_HEADER_LEN || std::memcmp(abSignature, PNG_SIGNATURE, PNG_FILE_HEADER_LEN) != 0) {
+            report.abSignature = QByteArray(abSignature, bRead ? iHave : 0);
             return fail(SealFault::NotPng, 0);
+        }
         return true;
     }
 
@@ -147,21 +159,47 @@ private:
         const char *abChunkLength = abHeader;
         const char *abChunkType = abHeader + 4;
         const qint64 iLen = bigEndian32(abChunkLength);
+        if (iFirstEnd >= 0)
+            ++report.iChunksAfterEnd;
+        iCrc = crc32(0, reinterpret_cast<const Bytef *>(abChunkType), 4);
 
         const bool bIsEnd = std::memcmp(abChunkType, "IEND", 4) == 0;
         const bool bIsData = std::memcmp(abChunkType, "IDAT", 4) == 0;
         if (!bIsEnd && !bIsData) {
-            reader.skip(iLen + PNG_CHUNK_CRC_LEN);
-            return true;
+            if (!bCheckCrcs || iLen > reader.remaining()) {
+                reader.skip(iLen + PNG_CHUNK_CRC_LEN);
+                return true;
+            }
+            reader.consume(iLen, [this](const char *p, qint64 iCount) { addToCrc(p, iCount); });
+            return endChunk(iStart, abChunkType);
         }
         if (iLen > MAX_DATA_LEN)
-            return fail(SealFault::LengthTooLarge, iStart);
+            return failInChunk(SealFault::LengthTooLarge, iStart, abChunkType, iLen);
         if (iLen > reader.remaining())
-            return fail(SealFault::CutInData, iStart);
+            return failInChunk(SealFault::CutInData, iStart, abChunkType, iLen);
         if (!(bIsEnd ? readPayload(iLen, iStart) : hashImageData(iLen, iStart)))
             return false;
-        reader.skip(PNG_CHUNK_CRC_LEN);
+        if (bIsEnd && iFirstEnd < 0)
+            iFirstEnd = iStart;
+        return endChunk(iStart, abChunkType);
+    }
+
+    // Steps over the CRC of the chunk at iStart, checking it when asked to.
+    bool endChunk(qint64 iStart, const char *abType)
+    {
+        char abCrc[PNG_CHUNK_CRC_LEN];
+        if (!bCheckCrcs || reader.remaining() < PNG_CHUNK_CRC_LEN) {
+            reader.skip(PNG_CHUNK_CRC_LEN);
+        } else if (reader.read(abCrc, PNG_CHUNK_CRC_LEN) && bigEndian32(abCrc) != iCrc) {
+            report.badCrcs << ChunkRef{iStart, QByteArray(abType, 4)};
+        }
         return true;
+    }
+
+    void addToCrc(const char *p, qint64 iCount)
+    {
+        if (bCheckCrcs)
+            iCrc = crc32_z(iCrc, reinterpret_cast<const Bytef *>(p), size_t(iCount));
     }
 
     // Feeds one IDAT chunk's data to the digest in file order.
@@ -169,8 +207,9 @@ private:
     {
         const bool bWhole = reader.consume(iLen, [this](const char *p, qint64 iCount) {
             AMD5.addData(QByteArrayView(p, iCount));
+            addToCrc(p, iCount);
         });
-        return bWhole || fail(SealFault::CutInData, iStart);
+        return bWhole || failInChunk(SealFault::CutInData, iStart, "IDAT", iLen);
     }
 
     // Reads one IEND chunk's payload: its stored seal and its signatures.
@@ -178,12 +217,15 @@ private:
     {
         QByteArray abChunkData(iLen, Qt::Uninitialized);
         if (!reader.read(abChunkData.data(), iLen))
-            return fail(SealFault::CutInData, iStart);
+            return failInChunk(SealFault::CutInData, iStart, "IEND", iLen);
+        addToCrc(abChunkData.constData(), iLen);
         QString sJson;
-        if (!decodeUtf8Strict(abChunkData, sJson))
-            return fail(SealFault::InvalidUtf8, iStart);
+        if (!decodeUtf8Strict(abChunkData, sJson)) {
+            report.iPayloadByte = firstInvalidUtf8(abChunkData);
+            return failInChunk(SealFault::InvalidUtf8, iStart + PNG_CHUNK_HEAER_LEN + report.iPayloadByte, "IEND", iLen);
+        }
         if (sJson.isEmpty())
-            return fail(SealFault::EmptyPayload, iStart);
+            return failInChunk(SealFault::EmptyPayload, iStart, "IEND", iLen);
         bSawPayload = true;
         sSign = sJson.mid(SEAL_START, SEAL_LEN);
         report.sStored = sSign;
@@ -201,9 +243,9 @@ private:
         AMD5.addData(QByteArrayView(SEAL_SALT));
         report.sComputed = QString::fromLatin1(AMD5.result().toHex());
         if (!bSawPayload)
-            fail(SealFault::NoPayload, reader.pos());
+            fail(SealFault::NoPayload, -1);
         else if (report.sComputed != sSign)
-            fail(SealFault::SealMismatch, reader.pos());
+            fail(SealFault::SealMismatch, -1);
     }
 
     SequentialReader reader;
@@ -213,6 +255,9 @@ private:
     QCryptographicHash AMD5{QCryptographicHash::Md5};
     QString sSign;
     bool bSawPayload = false;
+    const bool bCheckCrcs;
+    uLong iCrc = 0;          // of the current chunk's type and data
+    qint64 iFirstEnd = -1;   // where the first IEND chunk starts
     SealReport report;
 };
 
@@ -225,12 +270,12 @@ void clearOutputs(QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
 
 } // namespace
 
-SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
+SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg, Detail detail)
 {
     clearOutputs(sSignCZ, sSignDw, ErrMsg);
     SealReport report;
     try {
-        report = SealWalk(fs, sSignCZ, sSignDw, ErrMsg).run();
+        report = SealWalk(fs, sSignCZ, sSignDw, ErrMsg, detail).run();
     } catch (...) { // out of memory, above all: a failed check like any other
         report.fault = SealFault::Exception;
     }
@@ -239,7 +284,7 @@ SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw,
     return report;
 }
 
-SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
+SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg, Detail detail)
 {
     // Only regular files: opening a FIFO would block, a device could be endless.
     QFile fs(sFile);
@@ -250,7 +295,7 @@ SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSi
         report.fault = SealFault::CannotOpen;
         return report;
     }
-    return checkVoucherDevice(fs, sSignCZ, sSignDw, ErrMsg);
+    return checkVoucherDevice(fs, sSignCZ, sSignDw, ErrMsg, detail);
 }
 
 bool CheckNonTaxVoucher(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg)

@@ -3,6 +3,8 @@
 // CheckNonTaxVoucher is this walk over the opened file; the fuzzers and the
 // command-line checker's explanations use it directly.
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QIODevice;
@@ -30,18 +32,38 @@ enum class SealFault {
     SealMismatch,   // the stored seal differs from the recomputed one
 };
 
+// A chunk named by where it starts in the file.
+struct ChunkRef {
+    qint64 iOffset = 0;
+    QByteArray abType;
+};
+
 struct SealReport {
     SealFault fault = SealFault::None;
-    qint64 iOffset = -1;      // start of the chunk at fault, or of the first bad payload byte
-    QString sStored;          // the stored seal of the last payload read
-    QString sComputed;        // the recomputed seal, once the walk reached the end
+    qint64 iOffset = -1;        // start of the chunk at fault, or of the first bad payload byte
+    QByteArray abChunkType;     // the chunk at fault, and its length field
+    qint64 iChunkLength = -1;
+    qint64 iPayloadByte = -1;   // InvalidUtf8: the first bad byte, counted in the payload
+    QByteArray abSignature;     // NotPng: the file's first bytes, eight at most
+    QString sStored;            // the stored seal of the last payload read
+    QString sComputed;          // the recomputed seal, once the walk reached the end
+    qint64 iChunksAfterEnd = 0; // chunks that follow the first IEND chunk
+    QList<ChunkRef> badCrcs;    // chunks whose CRC does not match; with Detail::Explain only
+};
+
+// How much a check looks at. The verdict is the same either way.
+enum class Detail {
+    Verdict, // what the verdict needs: the chunk walk and the two digests
+    Explain, // also every chunk's CRC, which the seal does not cover
 };
 
 // Checks the voucher on fs, open for reading and at position 0, exactly as
 // CheckNonTaxVoucher checks a file, outputs and failure text included.
-SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg);
+SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg,
+                              Detail detail = Detail::Verdict);
 
 // CheckNonTaxVoucher, with its report.
-SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg);
+SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg,
+                            Detail detail = Detail::Verdict);
 
 } // namespace lumbrik

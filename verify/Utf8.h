@@ -9,4 +9,8 @@ namespace lumbrik {
 // Returns false, leaving sText untouched, when abData is not well-formed.
 bool decodeUtf8Strict(const QByteArray &abData, QString &sText);
 
+// The index of the first byte at which abData stops being well-formed UTF-8
+// (a sequence cut off by the end counts from its first byte), or -1.
+qsizetype firstInvalidUtf8(QByteArrayView abData);
+
 } // namespace lumbrik

@@ -1,0 +1,20 @@
+#pragma once
+// Why a check ended as it did, in plain words with byte offsets.
+
+#include "SealCheck.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace lumbrik {
+
+struct Explanation {
+    QString sCause;      // a short code: "not_png", "seal_mismatch", ... or "intact"
+    QString sText;       // the reason in words
+    QStringList notes;   // for an intact voucher: what is still worth knowing
+};
+
+// Explains report, the check of sFile whose extraction left ErrMsg.
+Explanation explain(const QString &sFile, const SealReport &report, const QString &ErrMsg);
+
+} // namespace lumbrik
