@@ -38,6 +38,12 @@ struct Outcome {
     lumbrik::SealReport report;
 };
 
+// What a worker hands back: the verdict and its lines, ready to print.
+struct Result {
+    bool bIntact = false;
+    QByteArray abLines;
+};
+
 void write(FILE *stream, const QString &s)
 {
     const QByteArray ab = s.toUtf8();
@@ -180,14 +186,15 @@ QStringList collectFiles(const QStringList &paths, bool &bEmptyFolder)
     return files;
 }
 
-Outcome checkOne(const QString &sFile, bool bExplain)
+Result checkOne(const QString &sFile, const Options &options)
 {
     Outcome o;
     o.sFile = sFile;
     o.report = lumbrik::checkVoucherFile(sFile, o.sSignCZ, o.sSignDw, o.ErrMsg,
-                                         bExplain ? lumbrik::Detail::Explain : lumbrik::Detail::Verdict);
+                                         options.bExplain ? lumbrik::Detail::Explain : lumbrik::Detail::Verdict);
     o.bIntact = o.report.fault == lumbrik::SealFault::None;
-    return o;
+    const QString sLines = options.bJson ? jsonLine(o, options.bExplain) : textLines(o, options.bExplain);
+    return {o.bIntact, sLines.toUtf8()};
 }
 
 // Files done of the total, and the rate, on a terminal's stderr.
@@ -217,12 +224,13 @@ private:
     QElapsedTimer timer;
 };
 
-// Checks files on iJobs threads and hands each outcome to print in the order of files.
+// Checks files on iJobs threads, formatting included, and hands each result to
+// print in the order of files.
 template <class Print>
-void checkAll(const QStringList &files, int iJobs, bool bExplain, Print print)
+void checkAll(const QStringList &files, int iJobs, const Options &options, Print print)
 {
     const size_t n = size_t(files.size());
-    std::vector<Outcome> outcomes(n);
+    std::vector<Result> results(n);
     std::vector<char> done(n, 0);
     std::mutex mutex;
     std::condition_variable ready;
@@ -230,9 +238,9 @@ void checkAll(const QStringList &files, int iJobs, bool bExplain, Print print)
 
     auto work = [&] {
         for (size_t i; (i = next++) < n;) {
-            Outcome o = checkOne(files[qsizetype(i)], bExplain);
+            Result r = checkOne(files[qsizetype(i)], options);
             const std::lock_guard<std::mutex> lock(mutex);
-            outcomes[i] = std::move(o);
+            results[i] = std::move(r);
             done[i] = 1;
             ready.notify_all();
         }
@@ -241,13 +249,13 @@ void checkAll(const QStringList &files, int iJobs, bool bExplain, Print print)
     for (int k = 0; k < qMin<qsizetype>(iJobs, files.size()); ++k)
         workers.emplace_back(work);
     for (size_t i = 0; i < n; ++i) {
-        Outcome o;
+        Result r;
         {
             std::unique_lock<std::mutex> lock(mutex);
             ready.wait(lock, [&] { return done[i] != 0; });
-            o = std::move(outcomes[i]);
+            r = std::move(results[i]);
         }
-        print(qsizetype(i), o);
+        print(qsizetype(i), r);
     }
     for (std::thread &t : workers)
         t.join();
@@ -271,13 +279,13 @@ int main(int argc, char *argv[])
 
     const Progress progress(files.size());
     bool bAllIntact = !bEmptyFolder;
-    checkAll(files, iJobs, options.bExplain, [&](qsizetype i, const Outcome &o) {
-        bAllIntact = bAllIntact && o.bIntact;
+    checkAll(files, iJobs, options, [&](qsizetype i, const Result &r) {
+        bAllIntact = bAllIntact && r.bIntact;
         progress.clear();
-        write(stdout, options.bJson ? jsonLine(o, options.bExplain) : textLines(o, options.bExplain));
-        std::fflush(stdout);
+        std::fwrite(r.abLines.constData(), 1, size_t(r.abLines.size()), stdout);
         progress.show(i + 1);
     });
+    std::fflush(stdout);
     progress.clear();
     return bAllIntact ? 0 : 1;
 }
