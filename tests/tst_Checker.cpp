@@ -58,12 +58,7 @@ private:
 
 void TestChecker::initTestCase()
 {
-    auto write = [this](const char *sName, const QByteArray &ab) {
-        QFile f(dir.filePath(QLatin1String(sName)));
-        if (!f.open(QIODevice::WriteOnly) || f.write(ab) != ab.size())
-            qFatal("cannot write the fixture %s", sName);
-        return f.fileName();
-    };
+    auto write = [this](const char *sName, const QByteArray &ab) { return writeFixture(dir.path(), QLatin1String(sName), ab); };
     sGood = write("good.png", goodVoucher());
     sMultiLine = write("multi\tline.png", voucher(payload(QLatin1String(IMAGE_SEAL),
                                                           voucherXml(QStringLiteral("a\"b\\c"), QStringLiteral("l1\nl2\tx")))));

@@ -65,10 +65,7 @@ private:
 
 QString TestHostileFiles::write(const QString &sName, const QByteArray &ab)
 {
-    QFile f(dir.filePath(sName));
-    if (!f.open(QIODevice::WriteOnly) || f.write(ab) != ab.size())
-        qFatal("cannot write the fixture %s", qPrintable(sName));
-    return f.fileName();
+    return writeFixture(dir.path(), sName, ab);
 }
 
 void TestHostileFiles::payloads_data()

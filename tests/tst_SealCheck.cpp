@@ -154,11 +154,7 @@ void TestSealCheck::verdict()
     QFETCH(bool, extractionError);
 
     QTemporaryDir dir;
-    const QString sPath = dir.filePath(QStringLiteral("voucher.png"));
-    QFile f(sPath);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
+    const QString sPath = writeFixture(dir.path(), QStringLiteral("voucher.png"), file);
 
     // Outputs start full, to show that every path empties or fills them.
     QString sSignCZ = QStringLiteral("stale"), sSignDw = QStringLiteral("stale"), ErrMsg = QStringLiteral("stale");

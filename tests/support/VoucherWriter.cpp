@@ -1,5 +1,8 @@
 #include "VoucherWriter.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <array>
 
 namespace lumbrik::testing {
@@ -66,6 +69,14 @@ QString voucherXml(const QString &sFinance, const QString &sIssuer)
     if (!sFinance.isNull())
         sXml += QStringLiteral("<Signature id=\"SupervisorParty\"><SignatureValue>%1</SignatureValue></Signature>").arg(sFinance);
     return sXml + QStringLiteral("</EInvoiceSignature></EInvoice>");
+}
+
+QString writeFixture(const QString &sDir, const QString &sName, const QByteArray &ab)
+{
+    QFile f(QDir(sDir).filePath(sName));
+    if (!f.open(QIODevice::WriteOnly) || f.write(ab) != ab.size())
+        qFatal("cannot write the fixture %s", qPrintable(f.fileName()));
+    return f.fileName();
 }
 
 QByteArray voucher(const QByteArray &abPayload)

@@ -31,6 +31,10 @@ QByteArray payload(const QString &sSeal, const QString &sXml);
 // Voucher XML holding the two signatures; a null value leaves its Signature out.
 QString voucherXml(const QString &sFinance, const QString &sIssuer);
 
+// Writes ab to the file sName in sDir and returns its path; a fixture that
+// cannot be written ends the test run.
+QString writeFixture(const QString &sDir, const QString &sName, const QByteArray &ab);
+
 // signature, IHDR, one IDAT of IMAGE_DATA, IEND with abPayload.
 QByteArray voucher(const QByteArray &abPayload);
 // The same with a payload sealing IMAGE_DATA and signatures "CZ-SIG" and "DW-SIG".
