@@ -14,6 +14,7 @@ namespace {
 constexpr qint64 SIGNATURE_LEN = 8;
 constexpr qint64 CHUNK_HEADER_LEN = 8;
 constexpr qint64 CHUNK_CRC_LEN = 4;
+constexpr qint64 SKIP_THROUGH_BUFFER_LEN = 16 * 1024;
 const QByteArray PNG_SIGNATURE("\x89PNG\r\n\x1a\n", SIGNATURE_LEN);
 const QByteArray END_CHUNK = QByteArray::fromHex("0000000049454e44ae426082");
 // An empty IDAT chunk: the decoder reports a header only once it meets image data.
@@ -25,6 +26,16 @@ struct ImageDataSpan {
     bool bFound = false;
 };
 
+// Moves file forward to iPos: through its buffer when that is near, so that a
+// run of small chunks costs no system call each.
+bool moveTo(QFile &file, qint64 iPos)
+{
+    const qint64 iAhead = iPos - file.pos();
+    if (iAhead >= 0 && iAhead <= SKIP_THROUGH_BUFFER_LEN)
+        return file.skip(iAhead) == iAhead;
+    return file.seek(iPos);
+}
+
 // Where the picture's image data lies in file: from the first IDAT chunk to the
 // start of the first chunk after that run of IDAT chunks, of the first IEND
 // chunk, or of whatever cannot be read as a chunk. Reads only chunk headers.
@@ -34,7 +45,7 @@ ImageDataSpan findImageData(QFile &file)
     qint64 iPos = SIGNATURE_LEN;
     qint64 iStart = -1;
     bool bInImageData = false;
-    while (iPos + CHUNK_HEADER_LEN <= iSize && (file.pos() == iPos || file.seek(iPos))) {
+    while (iPos + CHUNK_HEADER_LEN <= iSize && moveTo(file, iPos)) {
         char abHeader[CHUNK_HEADER_LEN];
         if (file.read(abHeader, CHUNK_HEADER_LEN) != CHUNK_HEADER_LEN)
             break;

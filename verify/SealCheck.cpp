@@ -24,14 +24,15 @@ constexpr int XML_START = 51;        // SEAL_START + SEAL_LEN + "\",\"data\":\""
 constexpr int PAYLOAD_CLOSING_LEN = 2; // "\"}"
 
 // Reads a device front to back through one fixed buffer, so that chunk headers,
-// skips and image data cost no system call each. Never reads past the device's end.
+// skips and image data cost no system call each. The size is taken once: a
+// file that shrinks meanwhile fails its reads, one that grows is read as it was.
 class SequentialReader
 {
 public:
-    explicit SequentialReader(QIODevice &fs) : fs(fs), iPos(fs.pos()) { abBuffer.resize(READ_BLOCK_LEN); }
+    explicit SequentialReader(QIODevice &fs) : fs(fs), iSize(fs.size()), iPos(fs.pos()) { abBuffer.resize(READ_BLOCK_LEN); }
 
     qint64 pos() const { return iPos; }
-    qint64 remaining() const { return fs.size() - iPos; }
+    qint64 remaining() const { return iSize - iPos; }
 
     // Hands exactly iLen bytes to sink in pieces; false when the device ends sooner.
     template <class Sink>
@@ -75,7 +76,7 @@ private:
     bool fill()
     {
         if (!bInStep) {
-            if (iPos >= fs.size() || !fs.seek(iPos))
+            if (iPos >= iSize || !fs.seek(iPos))
                 return false;
             bInStep = true;
         }
@@ -88,6 +89,7 @@ private:
     }
 
     QIODevice &fs;
+    const qint64 iSize;
     QByteArray abBuffer;
     qint64 iBegin = 0, iEnd = 0; // unread part of abBuffer
     qint64 iPos;                 // device position of the next unread byte
