@@ -179,7 +179,7 @@ void TestHostileFiles::unreadableFile()
 {
     QTemporaryDir open(QStringLiteral("/tmp/lumbrik-unreadable-XXXXXX"));
     QVERIFY(QFile::setPermissions(open.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                   | QFileDevice::ExeOther | QFileDevice::ExeGroup));
+                                                   | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ExeGroup));
     const QString sPath = open.filePath(QStringLiteral("locked.png"));
     QFile f(sPath);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -192,13 +192,23 @@ void TestHostileFiles::unreadableFile()
         QCOMPARE(v.ErrMsg, FAILED);
         return;
     }
-    // Root reads every file: check as an ordinary user instead.
+    // Root reads every file: check as an ordinary user instead, with a copy of
+    // the checker that this user can run wherever the build lies.
+    const QString sChecker = open.filePath(QStringLiteral("lumbrik-check"));
+    QVERIFY(QFile::copy(QStringLiteral(LUMBRIK_CHECK), sChecker));
+    QVERIFY(QFile::setPermissions(sChecker, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                | QFileDevice::ExeOther));
+    // The same user checks a readable voucher beside it: only the permission differs.
+    const QString sReadable = writeFixture(open.path(), QStringLiteral("readable.png"), goodVoucher());
     QProcess p;
     p.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                                        QStringLiteral(LUMBRIK_CHECK), QStringLiteral("--json"), sPath});
+                                        sChecker, QStringLiteral("--json"), sReadable, sPath});
     QVERIFY(p.waitForFinished(30000));
+    const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
+    QVERIFY2(lines.size() == 3, p.readAllStandardError().constData());
+    QVERIFY(lines[0].contains("\"intact\":true"));
+    QVERIFY(lines[1].contains("\"intact\":false"));
     QCOMPARE(p.exitCode(), 1);
-    QVERIFY(p.readAllStandardOutput().contains("\"intact\":false"));
 }
 
 QTEST_GUILESS_MAIN(TestHostileFiles)
