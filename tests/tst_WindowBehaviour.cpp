@@ -213,6 +213,10 @@ void TestWindowBehaviour::passedCheck()
     QCOMPARE(box.sSnapshot, passedText(QStringLiteral("good.png")) + QStringLiteral("|CZ-SIG|DW-SIG"));
     QCOMPARE(labelColour(), BLUE);
     QCOMPARE(control<QTabWidget>("PageControl1")->currentIndex(), 1);
+    // Opening the next file returns to the first tab, the label at rest.
+    open(sPlain);
+    QCOMPARE(control<QTabWidget>("PageControl1")->currentIndex(), 0);
+    QCOMPARE(snapshot(), AT_REST + QStringLiteral("||"));
 }
 
 void TestWindowBehaviour::failedCheck_data()
