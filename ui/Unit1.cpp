@@ -15,8 +15,6 @@
 #include <QShowEvent>
 #include <QTabBar>
 
-#include <exception>
-
 namespace lumbrik {
 namespace {
 
@@ -60,7 +58,6 @@ void guarded(Work work)
 {
     try {
         work();
-    } catch (const std::exception &) {
     } catch (...) {
     }
 }
