@@ -1,5 +1,7 @@
 #include "PictureLoader.h"
 
+#include "PngChunk.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -11,11 +13,7 @@
 namespace lumbrik {
 namespace {
 
-constexpr qint64 SIGNATURE_LEN = 8;
-constexpr qint64 CHUNK_HEADER_LEN = 8;
-constexpr qint64 CHUNK_CRC_LEN = 4;
 constexpr qint64 SKIP_THROUGH_BUFFER_LEN = 16 * 1024;
-const QByteArray PNG_SIGNATURE("\x89PNG\r\n\x1a\n", SIGNATURE_LEN);
 const QByteArray END_CHUNK = QByteArray::fromHex("0000000049454e44ae426082");
 // An empty IDAT chunk: the decoder reports a header only once it meets image data.
 const QByteArray EMPTY_DATA_CHUNK = QByteArray::fromHex("000000004944415435af061e");
@@ -42,12 +40,12 @@ bool moveTo(QFile &file, qint64 iPos)
 ImageDataSpan findImageData(QFile &file)
 {
     const qint64 iSize = file.size();
-    qint64 iPos = SIGNATURE_LEN;
+    qint64 iPos = PNG_FILE_HEADER_LEN;
     qint64 iStart = -1;
     bool bInImageData = false;
-    while (iPos + CHUNK_HEADER_LEN <= iSize && moveTo(file, iPos)) {
-        char abHeader[CHUNK_HEADER_LEN];
-        if (file.read(abHeader, CHUNK_HEADER_LEN) != CHUNK_HEADER_LEN)
+    while (iPos + PNG_CHUNK_HEAER_LEN <= iSize && moveTo(file, iPos)) {
+        char abHeader[PNG_CHUNK_HEAER_LEN];
+        if (file.read(abHeader, PNG_CHUNK_HEAER_LEN) != PNG_CHUNK_HEAER_LEN)
             break;
         const bool bIsData = std::memcmp(abHeader + 4, "IDAT", 4) == 0;
         if ((bInImageData && !bIsData) || std::memcmp(abHeader + 4, "IEND", 4) == 0)
@@ -55,9 +53,7 @@ ImageDataSpan findImageData(QFile &file)
         bInImageData = bIsData;
         if (bIsData && iStart < 0)
             iStart = iPos;
-        const auto *p = reinterpret_cast<const uchar *>(abHeader);
-        const qint64 iLen = qint64(p[0]) << 24 | qint64(p[1]) << 16 | qint64(p[2]) << 8 | qint64(p[3]);
-        iPos += CHUNK_HEADER_LEN + iLen + CHUNK_CRC_LEN;
+        iPos += PNG_CHUNK_HEAER_LEN + qint64(bigEndian32(abHeader)) + PNG_CHUNK_CRC_LEN;
     }
     const qint64 iEnd = qMin(iPos, iSize);
     return {iStart < 0 ? iEnd : iStart, iEnd, iStart >= 0};
@@ -121,7 +117,8 @@ Picture loadPicture(const QString &sFile)
     Picture picture;
     QFile file(sFile);
     // Only regular files: opening a FIFO would block, a device could be endless.
-    if (!QFileInfo(sFile).isFile() || !file.open(QIODevice::ReadOnly) || file.read(SIGNATURE_LEN) != PNG_SIGNATURE)
+    if (!QFileInfo(sFile).isFile() || !file.open(QIODevice::ReadOnly)
+        || file.read(PNG_FILE_HEADER_LEN) != QByteArrayView(PNG_SIGNATURE, PNG_FILE_HEADER_LEN))
         return picture;
     const ImageDataSpan span = findImageData(file);
     // The header on its own, so that a fault in the image data cannot hide it.

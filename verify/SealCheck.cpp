@@ -15,7 +15,6 @@
 namespace lumbrik {
 namespace {
 
-constexpr char PNG_SIGNATURE[PNG_FILE_HEADER_LEN + 1] = "\x89PNG\r\n\x1a\n";
 constexpr qint64 READ_BLOCK_LEN = 256 * 1024;
 constexpr qint64 MAX_DATA_LEN = std::numeric_limits<qint32>::max();
 constexpr int SEAL_START = 9;        // "{\"sign\":\""
@@ -95,12 +94,6 @@ private:
     qint64 iPos;                 // device position of the next unread byte
     bool bInStep = true;         // the device stands where the buffer ends
 };
-
-quint32 bigEndian32(const char *ab)
-{
-    const auto *p = reinterpret_cast<const uchar *>(ab);
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
-}
 
 // One check's walk over the chunks, with its working state.
 class SealWalk

@@ -3,6 +3,8 @@
 // CheckNonTaxVoucher is this walk over the opened file; the fuzzers and the
 // command-line checker's explanations use it directly.
 
+#include "PngChunk.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -11,9 +13,6 @@ class QIODevice;
 
 namespace lumbrik {
 
-inline constexpr int PNG_FILE_HEADER_LEN = 8;
-inline constexpr int PNG_CHUNK_HEAER_LEN = 8;   // length and type fields
-inline constexpr int PNG_CHUNK_CRC_LEN = 4;
 inline constexpr char SEAL_SALT[] = "quvelt-ibrod-58";
 inline constexpr char SEAL_ERROR_TEXT[] = "获取加密信息失败！";
 
