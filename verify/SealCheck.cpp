@@ -154,9 +154,10 @@ private:
         const char *abChunkLength = abHeader;
         const char *abChunkType = abHeader + 4;
         const qint64 iLen = bigEndian32(abChunkLength);
-        if (iFirstEnd >= 0)
+        if (bSawPayload)
             ++report.iChunksAfterEnd;
-        iCrc = crc32(0, reinterpret_cast<const Bytef *>(abChunkType), 4);
+        iCrc = crc32(0, Z_NULL, 0);
+        addToCrc(abChunkType, 4);
 
         const bool bIsEnd = std::memcmp(abChunkType, "IEND", 4) == 0;
         const bool bIsData = std::memcmp(abChunkType, "IDAT", 4) == 0;
@@ -166,7 +167,8 @@ private:
                 return true;
             }
             reader.consume(iLen, [this](const char *p, qint64 iCount) { addToCrc(p, iCount); });
-            return endChunk(iStart, abChunkType);
+            endChunk(iStart, abChunkType);
+            return true;
         }
         if (iLen > MAX_DATA_LEN)
             return failInChunk(SealFault::LengthTooLarge, iStart, abChunkType, iLen);
@@ -174,13 +176,12 @@ private:
             return failInChunk(SealFault::CutInData, iStart, abChunkType, iLen);
         if (!(bIsEnd ? readPayload(iLen, iStart) : hashImageData(iLen, iStart)))
             return false;
-        if (bIsEnd && iFirstEnd < 0)
-            iFirstEnd = iStart;
-        return endChunk(iStart, abChunkType);
+        endChunk(iStart, abChunkType);
+        return true;
     }
 
     // Steps over the CRC of the chunk at iStart, checking it when asked to.
-    bool endChunk(qint64 iStart, const char *abType)
+    void endChunk(qint64 iStart, const char *abType)
     {
         char abCrc[PNG_CHUNK_CRC_LEN];
         if (!bCheckCrcs || reader.remaining() < PNG_CHUNK_CRC_LEN) {
@@ -188,7 +189,6 @@ private:
         } else if (reader.read(abCrc, PNG_CHUNK_CRC_LEN) && bigEndian32(abCrc) != iCrc) {
             report.badCrcs << ChunkRef{iStart, QByteArray(abType, 4)};
         }
-        return true;
     }
 
     void addToCrc(const char *p, qint64 iCount)
@@ -249,10 +249,9 @@ private:
     QString &ErrMsg;
     QCryptographicHash AMD5{QCryptographicHash::Md5};
     QString sSign;
-    bool bSawPayload = false;
+    bool bSawPayload = false; // an IEND chunk with a payload was read: later chunks come after it
     const bool bCheckCrcs;
     uLong iCrc = 0;          // of the current chunk's type and data
-    qint64 iFirstEnd = -1;   // where the first IEND chunk starts
     SealReport report;
 };
 
