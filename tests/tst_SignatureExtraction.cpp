@@ -29,6 +29,15 @@ QString cz(const QString &sValue)
     return sig(QStringLiteral("SupervisorParty"), QStringLiteral("<SignatureValue>") + sValue + QStringLiteral("</SignatureValue>"));
 }
 
+// A Signature in the name space sigNs whose first SignatureValue ("A") is in
+// valueNs and whose second ("B") is in sigNs.
+QString nsRow(const QString &sigNs, const QString &valueNs)
+{
+    return QStringLiteral("<E><EInvoiceSignature><Signature xmlns=\"%1\" id=\"InvoicingParty\">"
+                          "<p:SignatureValue xmlns:p=\"%2\">A</p:SignatureValue><SignatureValue>B</SignatureValue>"
+                          "</Signature></EInvoiceSignature></E>").arg(sigNs, valueNs);
+}
+
 } // namespace
 
 class TestSignatureExtraction : public QObject
@@ -105,6 +114,16 @@ void TestSignatureExtraction::extraction_data()
     QTest::newRow("name space URI compared without case")
         << QStringLiteral("<E><EInvoiceSignature><Signature xmlns=\"urn:Sig\" id=\"InvoicingParty\"><p:SignatureValue xmlns:p=\"URN:SIG\">A</p:SignatureValue></Signature></EInvoiceSignature></E>")
         << true << QString() << A << false;
+    QTest::newRow("non-ASCII name space URI matches itself")
+        << nsRow(QString::fromUtf8("urn:ä"), QString::fromUtf8("urn:ä")) << true << QString() << A << false;
+    QTest::newRow("IRI with Chinese characters matches itself")
+        << nsRow(QString::fromUtf8("http://例子.中国/签名"), QString::fromUtf8("http://例子.中国/签名")) << true << QString() << A << false;
+    QTest::newRow("case of non-ASCII letters counts")
+        << nsRow(QString::fromUtf8("urn:ä"), QString::fromUtf8("urn:Ä")) << true << QString() << B << false;
+    QTest::newRow("KELVIN SIGN is not the letter K")
+        << nsRow(QString::fromUtf8("urn:\u212A"), QStringLiteral("urn:k")) << true << QString() << B << false;
+    QTest::newRow("LONG S is not the letter s")
+        << nsRow(QString::fromUtf8("urn:\u017F"), QStringLiteral("urn:s")) << true << QString() << B << false;
     QTest::newRow("value in another name space is passed over")
         << QStringLiteral("<E><EInvoiceSignature><Signature xmlns=\"urn:Sig\" id=\"InvoicingParty\"><p:SignatureValue xmlns:p=\"urn:other\">A</p:SignatureValue><SignatureValue>B</SignatureValue></Signature></EInvoiceSignature></E>")
         << true << QString() << B << false;
@@ -125,6 +144,14 @@ void TestSignatureExtraction::extraction_data()
     QTest::newRow("an element inside") << block(dw(QStringLiteral("<b>A</b>"))) << false << QString() << QString() << true;
     QTest::newRow("signatures copied before an error stay") << block(cz(B) + dw(QString()) + dw(A)) << false << B << QString() << true;
     QTest::newRow("byte-order mark dropped") << QChar(0xFEFF) + block(dw(A)) << true << QString() << A << false;
+    QTest::newRow("a second byte-order mark is text before the document element")
+        << QString(2, QChar(0xFEFF)) + block(dw(A)) << false << QString() << QString() << true;
+    QTest::newRow("an unpaired high surrogate is no character")
+        << block(dw(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"))) << false << QString() << QString() << true;
+    QTest::newRow("an unpaired low surrogate is no character")
+        << block(cz(B) + dw(QChar(0xDC00))) << false << QString() << QString() << true;
+    QTest::newRow("a surrogate pair is one character")
+        << block(dw(QString::fromUtf8("\U0001F600"))) << true << QString() << QString::fromUtf8("\U0001F600") << false;
     QTest::newRow("declared encoding ignored")
         << QStringLiteral("<?xml version=\"1.0\" encoding=\"GBK\"?>") + block(dw(QString::fromUtf8("中文"))) << true << QString()
         << QString::fromUtf8("中文") << false;

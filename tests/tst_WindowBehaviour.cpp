@@ -66,6 +66,8 @@ private slots:
     void notAPicture();
     void cancelKeepsEverything();
     void faultyEndStillShowsThePicture();
+    void pictureHeader_data();
+    void pictureHeader();
     void editedSignaturesAreDiscarded();
     void lineBreaksInSignatures();
     void fileNameShownAsItIs();
@@ -315,6 +317,50 @@ void TestWindowBehaviour::faultyEndStillShowsThePicture()
     QCOMPARE(QColor(shown.pixel(1, 1)), QColor(128, 128, 128));
     check();
     QCOMPARE(driver->seen().last().sText, QString::fromUtf8("校验通过！")); // CRCs are not sealed
+}
+
+void TestWindowBehaviour::pictureHeader_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("header");
+    const QByteArray idatEnd = chunk("IDAT", IMAGE_DATA) + chunk("IEND", {});
+    const auto header = [](const char *abFields) {
+        return chunk("IHDR", bigEndian(IMAGE_WIDTH) + bigEndian(IMAGE_HEIGHT) + QByteArray(abFields, 5));
+    };
+    // The header was read: whatever comes after it is no reason for the box.
+    QTest::newRow("PLTE with a wrong CRC") << pngSignature() + ihdr() + chunk("PLTE", "\1\2\3"_qba, Crc::Wrong) + idatEnd << true;
+    QTest::newRow("PLTE of a wrong length") << pngSignature() + ihdr() + chunk("PLTE", "\1\2\3\4"_qba) + idatEnd << true;
+    QTest::newRow("unknown critical chunk before the image data")
+        << pngSignature() + ihdr() + chunk("CRIT", "x"_qba) + idatEnd << true;
+    QTest::newRow("image data with a wrong CRC")
+        << pngSignature() + ihdr() + chunk("IDAT", IMAGE_DATA, Crc::Wrong) + chunk("IEND", {}) << true;
+    QTest::newRow("no image data") << pngSignature() + ihdr() + chunk("IEND", {}) << true;
+    QTest::newRow("palette picture, 4 bit, interlaced") << pngSignature() + header("\4\3\0\0\1") + idatEnd << true;
+    // The header was not read.
+    QTest::newRow("IHDR with a wrong CRC") << pngSignature() + chunk("IHDR", ihdr().mid(8, 13), Crc::Wrong) + idatEnd << false;
+    QTest::newRow("IHDR not the first chunk") << pngSignature() + chunk("tEXt", "a\0b"_qba) + ihdr() + idatEnd << false;
+    QTest::newRow("IHDR cut short") << pngSignature() + ihdr().left(16) << false;
+    QTest::newRow("IHDR one byte short") << pngSignature() + chunk("IHDR", ihdr().mid(8, 12)) + idatEnd << false;
+    QTest::newRow("width 0") << pngSignature() + chunk("IHDR", bigEndian(0) + ihdr().mid(12, 9)) + idatEnd << false;
+    QTest::newRow("height 2^31") << pngSignature() + chunk("IHDR", ihdr().mid(8, 4) + bigEndian(0x80000000u) + ihdr().mid(16, 5)) + idatEnd << false;
+    QTest::newRow("bit depth 3") << pngSignature() + header("\3\0\0\0\0") + idatEnd << false;
+    QTest::newRow("RGB at 4 bits") << pngSignature() + header("\4\2\0\0\0") + idatEnd << false;
+    QTest::newRow("colour type 1") << pngSignature() + header("\x08\1\0\0\0") + idatEnd << false;
+    QTest::newRow("compression method 1") << pngSignature() + header("\x08\2\1\0\0") + idatEnd << false;
+    QTest::newRow("filter method 1") << pngSignature() + header("\x08\2\0\1\0") + idatEnd << false;
+    QTest::newRow("interlace method 2") << pngSignature() + header("\x08\2\0\0\2") + idatEnd << false;
+}
+
+void TestWindowBehaviour::pictureHeader()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, header);
+    open(write(QStringLiteral("header.png"), file), !header);
+    if (!header) {
+        QCOMPARE(driver->seen().last().sText, NO_PICTURE_BOX);
+        QVERIFY(picture().isNull());
+    }
+    QCOMPARE(labelText(), AT_REST);
 }
 
 void TestWindowBehaviour::editedSignaturesAreDiscarded()

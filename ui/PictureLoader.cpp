@@ -7,6 +7,8 @@
 #include <QImageReader>
 #include <QIODevice>
 
+#include <zlib.h>
+
 #include <cstring>
 #include <memory>
 
@@ -15,14 +17,44 @@ namespace {
 
 constexpr qint64 SKIP_THROUGH_BUFFER_LEN = 16 * 1024;
 const QByteArray END_CHUNK = QByteArray::fromHex("0000000049454e44ae426082");
-// An empty IDAT chunk: the decoder reports a header only once it meets image data.
-const QByteArray EMPTY_DATA_CHUNK = QByteArray::fromHex("000000004944415435af061e");
 
-struct ImageDataSpan {
-    qint64 iStart = 0; // the first IDAT chunk, or where the walk ended
-    qint64 iEnd = 0;
-    bool bFound = false;
-};
+constexpr int IHDR_DATA_LEN = 13;
+
+// Whether a PNG header's bit depth goes with its colour type.
+bool isValidDepth(uchar iColourType, uchar iBitDepth)
+{
+    switch (iColourType) {
+    case 0: // grey
+        return iBitDepth == 1 || iBitDepth == 2 || iBitDepth == 4 || iBitDepth == 8 || iBitDepth == 16;
+    case 3: // palette
+        return iBitDepth == 1 || iBitDepth == 2 || iBitDepth == 4 || iBitDepth == 8;
+    case 2: // RGB
+    case 4: // grey and alpha
+    case 6: // RGBA
+        return iBitDepth == 8 || iBitDepth == 16;
+    default:
+        return false;
+    }
+}
+
+// Whether file, positioned just after the PNG signature, goes on with a whole,
+// valid IHDR chunk. That chunk is all a decoder needs to have read for the
+// picture to have a header; faults further on only cost picture content.
+bool readsPictureHeader(QFile &file)
+{
+    const QByteArray ab = file.read(PNG_CHUNK_HEAER_LEN + IHDR_DATA_LEN + PNG_CHUNK_CRC_LEN);
+    if (ab.size() != PNG_CHUNK_HEAER_LEN + IHDR_DATA_LEN + PNG_CHUNK_CRC_LEN
+        || bigEndian32(ab.constData()) != IHDR_DATA_LEN || !ab.mid(4, 4).startsWith("IHDR"))
+        return false;
+    const auto *pType = reinterpret_cast<const Bytef *>(ab.constData() + 4);
+    if (crc32(0, pType, 4 + IHDR_DATA_LEN) != bigEndian32(ab.constData() + PNG_CHUNK_HEAER_LEN + IHDR_DATA_LEN))
+        return false;
+    const char *pData = ab.constData() + PNG_CHUNK_HEAER_LEN;
+    const quint32 iWidth = bigEndian32(pData), iHeight = bigEndian32(pData + 4);
+    const auto *pFields = reinterpret_cast<const uchar *>(pData + 8); // depth, colour, compression, filter, interlace
+    return iWidth > 0 && iWidth <= 0x7FFFFFFFu && iHeight > 0 && iHeight <= 0x7FFFFFFFu
+        && isValidDepth(pFields[1], pFields[0]) && pFields[2] == 0 && pFields[3] == 0 && pFields[4] <= 1;
+}
 
 // Moves file forward to iPos: through its buffer when that is near, so that a
 // run of small chunks costs no system call each.
@@ -34,15 +66,15 @@ bool moveTo(QFile &file, qint64 iPos)
     return file.seek(iPos);
 }
 
-// Where the picture's image data lies in file: from the first IDAT chunk to the
-// start of the first chunk after that run of IDAT chunks, of the first IEND
-// chunk, or of whatever cannot be read as a chunk. Reads only chunk headers.
-ImageDataSpan findImageData(QFile &file)
+// Where the picture's image data ends in file: at the start of the first chunk
+// after the first run of IDAT chunks, of the first IEND chunk, or of whatever
+// cannot be read as a chunk; -1 when there is no IDAT chunk before that.
+// Reads only chunk headers.
+qint64 findImageDataEnd(QFile &file)
 {
     const qint64 iSize = file.size();
     qint64 iPos = PNG_FILE_HEADER_LEN;
-    qint64 iStart = -1;
-    bool bInImageData = false;
+    bool bFound = false, bInImageData = false;
     while (iPos + PNG_CHUNK_HEAER_LEN <= iSize && moveTo(file, iPos)) {
         char abHeader[PNG_CHUNK_HEAER_LEN];
         if (file.read(abHeader, PNG_CHUNK_HEAER_LEN) != PNG_CHUNK_HEAER_LEN)
@@ -51,12 +83,10 @@ ImageDataSpan findImageData(QFile &file)
         if ((bInImageData && !bIsData) || std::memcmp(abHeader + 4, "IEND", 4) == 0)
             break;
         bInImageData = bIsData;
-        if (bIsData && iStart < 0)
-            iStart = iPos;
+        bFound = bFound || bIsData;
         iPos += PNG_CHUNK_HEAER_LEN + qint64(bigEndian32(abHeader)) + PNG_CHUNK_CRC_LEN;
     }
-    const qint64 iEnd = qMin(iPos, iSize);
-    return {iStart < 0 ? iEnd : iStart, iEnd, iStart >= 0};
+    return bFound ? qMin(iPos, iSize) : -1;
 }
 
 // A read-only view of a file's first iLength bytes followed by abTail.
@@ -120,12 +150,10 @@ Picture loadPicture(const QString &sFile)
     if (!QFileInfo(sFile).isFile() || !file.open(QIODevice::ReadOnly)
         || file.read(PNG_FILE_HEADER_LEN) != QByteArrayView(PNG_SIGNATURE, PNG_FILE_HEADER_LEN))
         return picture;
-    const ImageDataSpan span = findImageData(file);
-    // The header on its own, so that a fault in the image data cannot hide it.
-    TrimmedPng header(file, span.iStart, EMPTY_DATA_CHUNK + END_CHUNK);
-    picture.bHeader = pngReader(&header)->size().isValid();
-    if (picture.bHeader && span.bFound) {
-        TrimmedPng png(file, span.iEnd, END_CHUNK);
+    picture.bHeader = readsPictureHeader(file);
+    const qint64 iImageDataEnd = picture.bHeader ? findImageDataEnd(file) : -1;
+    if (iImageDataEnd > 0) {
+        TrimmedPng png(file, iImageDataEnd, END_CHUNK);
         picture.image = pngReader(&png)->read();
     }
     return picture;

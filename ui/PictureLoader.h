@@ -17,7 +17,8 @@ struct Picture {
 // carries a payload, and a fault after the image data (such as a wrong CRC)
 // would otherwise make the decoder drop a picture that is whole.
 // A missing file, a file that is not PNG, or one whose first chunk is not a
-// valid IHDR chunk has no header.
+// whole, valid IHDR chunk has no header; any fault after that chunk leaves the
+// header read and costs at most the picture (then null).
 Picture loadPicture(const QString &sFile);
 
 } // namespace lumbrik

@@ -87,10 +87,44 @@ private:
     QString sText;
 };
 
+char16_t foldAsciiCase(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
+}
+
+// Name-space URIs match when they differ at most in the case of ASCII letters;
+// every other code unit must be the same, so no look-alike folds into a letter.
 bool sameNamespace(QStringView a, QStringView b)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0
-        && std::all_of(a.begin(), a.end(), [](QChar c) { return c.unicode() < 0x80; });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](QChar x, QChar y) { return foldAsciiCase(x) == foldAsciiCase(y); });
+}
+
+// The position of the first UTF-16 code unit that is half of a surrogate pair
+// without its other half, or -1. Such a unit is no XML character.
+qsizetype firstUnpairedSurrogate(const QString &s)
+{
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+            ++i;
+        else if (s[i].isSurrogate())
+            return i;
+    }
+    return -1;
+}
+
+// Why sXml cannot be a well-formed document for reasons the reader would not
+// see: it is handed the text as UTF-8, which has no unpaired surrogates and
+// whose leading byte-order mark the reader drops.
+QString textFault(const QString &sXml)
+{
+    if (sXml.startsWith(QChar(0xFEFF)))
+        return QStringLiteral("Text before the document element: a byte-order mark");
+    const qsizetype i = firstUnpairedSurrogate(sXml);
+    if (i >= 0)
+        return QStringLiteral("Not an XML character: an unpaired surrogate at code unit %1").arg(i + 1);
+    return QString();
 }
 
 // One pass over the document that finds what a walk of its DOM would find:
@@ -236,6 +270,9 @@ bool GetXMLData(const QString &sXmlData, QString &sSignCZ, QString &sSignDw, QSt
     }
     // The text is decoded already; a leading byte-order mark is not part of it.
     const QString sXml = sXmlData.startsWith(QChar(0xFEFF)) ? sXmlData.mid(1) : sXmlData;
+    ErrMsg = textFault(sXml);
+    if (!ErrMsg.isEmpty())
+        return false;
     try {
         return SignatureScan(sXml).run(sSignCZ, sSignDw, ErrMsg);
     } catch (const std::exception &e) {
