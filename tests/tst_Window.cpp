@@ -36,6 +36,9 @@ private slots:
     void tabOrder();
     void textFitsItsControl();
     void iconFiles();
+    void staysOnScreen();
+    void songTiHasFixedPitchAscii();
+    void focusIsMarked();
 
 private:
     template <class T = QWidget>
@@ -285,6 +288,47 @@ void TestWindow::textFitsItsControl()
     }
     // Two lines of the result fit the label's height.
     QVERIFY(2 * control("lbl_CheckResult")->fontMetrics().height() <= 36);
+}
+
+void TestWindow::staysOnScreen()
+{
+    const QRect available = form->screen()->availableGeometry();
+    const QRect frame = form->frameGeometry();
+    QVERIFY2(frame.left() >= available.left() && frame.top() >= available.top(),
+             qPrintable(QStringLiteral("frame at %1,%2").arg(frame.left()).arg(frame.top())));
+    // Where the window fits, it is centred on the available area.
+    if (frame.width() <= available.width())
+        QVERIFY(qAbs(frame.center().x() - available.center().x()) <= 1);
+    else
+        QCOMPARE(frame.left(), available.left());
+    if (frame.height() <= available.height())
+        QVERIFY(qAbs(frame.center().y() - available.center().y()) <= 1);
+    else
+        QCOMPARE(frame.top(), available.top());
+}
+
+void TestWindow::songTiHasFixedPitchAscii()
+{
+    for (const char *sName : {"lbl_CheckResult", "mo_Czqm", "mo_Dwqm"}) {
+        const QFontMetrics metrics(control(sName)->font());
+        const int iHalf = metrics.horizontalAdvance(QChar(0x4E2D)) / 2; // 中
+        QVERIFY(iHalf > 0);
+        for (QChar c : QStringLiteral("0Oo1lIiWm+/="))
+            QVERIFY2(metrics.horizontalAdvance(c) == iHalf,
+                     qPrintable(QFontInfo(control(sName)->font()).family() + u' ' + c));
+    }
+}
+
+void TestWindow::focusIsMarked()
+{
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    auto *button = control<QPushButton>("btn_CheckVoucher");
+    control("btn_OpenFile")->setFocus();
+    const QImage unfocused = button->grab().toImage();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), button);
+    QVERIFY(button->grab().toImage() != unfocused);
 }
 
 void TestWindow::iconFiles()

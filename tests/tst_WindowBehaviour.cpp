@@ -5,6 +5,7 @@
 #include "support/ModalDriver.h"
 #include "support/VoucherWriter.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -72,6 +73,8 @@ private slots:
     void lineBreaksInSignatures();
     void fileNameShownAsItIs();
     void openDialog();
+    void toolkitSpeaksChinese();
+    void typedPathLosesNoClick();
     void formatIsAlwaysPng_data();
     void formatIsAlwaysPng();
     void droppedFileIsOpened();
@@ -80,6 +83,9 @@ private slots:
     void hostileFiles();
     void hugePictureIsRefusedButChecked();
     void closeButtonClosesTheWindow();
+    void keyPressesTheFocusedButton_data();
+    void keyPressesTheFocusedButton();
+    void cutVerdictCanBeRead();
 
 private:
     QString write(const QString &sName, const QByteArray &ab);
@@ -418,6 +424,32 @@ void TestWindowBehaviour::openDialog()
     QCOMPARE(second.sSelectedFilter, expected.first());
 }
 
+void TestWindowBehaviour::toolkitSpeaksChinese()
+{
+    open(sGood);
+    check();
+    const auto isChinese = [](const QString &sWord) {
+        return std::any_of(sWord.begin(), sWord.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+    };
+    for (const SeenModal &m : driver->seen()) {
+        QVERIFY2(!m.words.isEmpty(), qPrintable(m.sKind));
+        for (const QString &sWord : m.words)
+            QVERIFY2(isChinese(sWord), qPrintable(m.sKind + u' ' + sWord));
+    }
+    QVERIFY(driver->seen().value(1).words.contains(QString::fromUtf8("确定")));
+}
+
+void TestWindowBehaviour::typedPathLosesNoClick()
+{
+    driver->typeFile(sGood);
+    click("btn_OpenFile");
+    verifyAnswered();
+    // A completion list left open over the window would take the next click.
+    QVERIFY(QApplication::activePopupWidget() == nullptr);
+    check();
+    QCOMPARE(driver->seen().last().sText, QString::fromUtf8("校验通过！"));
+}
+
 void TestWindowBehaviour::formatIsAlwaysPng_data()
 {
     QTest::addColumn<QString>("file");
@@ -513,6 +545,56 @@ void TestWindowBehaviour::closeButtonClosesTheWindow()
 {
     click("btn_Close");
     QVERIFY(!form->isVisible());
+}
+
+void TestWindowBehaviour::keyPressesTheFocusedButton_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    QTest::newRow("space") << int(Qt::Key_Space) << int(Qt::NoModifier);
+}
+
+void TestWindowBehaviour::keyPressesTheFocusedButton()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    const auto press = [&](const char *sButton) {
+        QWidget *button = control(sButton);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    };
+    driver->cancelDialog();
+    press("btn_OpenFile");
+    verifyAnswered();
+    QCOMPARE(driver->seen().value(0).sKind, QStringLiteral("dialog"));
+    driver->acknowledgeBox();
+    press("btn_CheckVoucher");
+    verifyAnswered();
+    QCOMPARE(driver->seen().value(1).sText, QString::fromUtf8("请先打开票据文件！"));
+    press("btn_Close");
+    QVERIFY(!form->isVisible());
+}
+
+void TestWindowBehaviour::cutVerdictCanBeRead()
+{
+    const QString sName = QString::fromUtf8("北京市非税收入统一票据（电子）_11010124_0000318766.png");
+    open(write(sName, goodVoucher()));
+    check();
+    auto *label = control<QLabel>("lbl_CheckResult");
+    const QString sVerdict = passedText(sName);
+    QCOMPARE(labelText(), sVerdict);
+    QCOMPARE(label->size(), QSize(236, 34));
+    QCOMPARE(label->toolTip(), sVerdict);
+    QVERIFY(!(label->focusPolicy() & Qt::TabFocus)); // the tab order stays as it was
+    label->setSelection(0, int(sVerdict.size()));
+    label->setFocus();
+    QTest::keySequence(label, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), sVerdict);
+    // The tip follows the label back to rest.
+    open(sPlain);
+    QCOMPARE(label->toolTip(), AT_REST);
 }
 
 QTEST_MAIN(TestWindowBehaviour)

@@ -6,14 +6,18 @@
 #include "Voucher.h"
 #include "ui_Unit1.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTabBar>
+#include <QTranslator>
 
 namespace lumbrik {
 namespace {
@@ -22,6 +26,7 @@ const QString SONG_TI = QString::fromUtf8("宋体");
 const QString YA_HEI = QString::fromUtf8("微软雅黑");
 constexpr int FONT_PIXELS = 12;
 constexpr int PANE_WIDTH = 253;
+const QLocale CHINESE(QLocale::Chinese, QLocale::China);
 const QColor LABEL_BLUE(0, 0, 255);
 const QColor LABEL_RED(255, 0, 0);
 const char NO_HEADER_MESSAGE[] = "This operation is not valid because the current image contains no valid header.";
@@ -80,6 +85,7 @@ void fillWith(QWidget *w, QPalette::ColorRole role)
 TForm1::TForm1(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>())
 {
     registerFontSubstitutes();
+    loadToolkitTranslation();
     ui->setupUi(this);
     applyFonts();
     applyColours();
@@ -106,7 +112,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     // The tab bar stands in for the tab control in the focus chain.
     setTabOrder(ui->PageControl1->tabBar(), ui->mo_Czqm);
 
-    placeOnScreen();
     setAcceptDrops(true);
     connect(ui->btn_OpenFile, &QPushButton::clicked, this, &TForm1::btn_OpenFileClick);
     connect(ui->btn_CheckVoucher, &QPushButton::clicked, this, &TForm1::btn_CheckVoucherClick);
@@ -117,9 +122,10 @@ TForm1::~TForm1() = default;
 
 void TForm1::registerFontSubstitutes()
 {
-    const QStringList serif = {QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                               QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL SungtiL GB"),
-                               QStringLiteral("Noto Sans CJK SC")};
+    // SimSun draws ASCII at half width with a fixed pitch, which keeps a base64
+    // signature in columns and 0/O, 1/l/I apart: its stand-ins do the same.
+    const QStringList serif = {QStringLiteral("SimSun"), QStringLiteral("Noto Sans Mono CJK SC"),
+                               QStringLiteral("AR PL UMing CN")};
     const QStringList sans = {QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
                               QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
                               QStringLiteral("Droid Sans Fallback")};
@@ -127,6 +133,19 @@ void TForm1::registerFontSubstitutes()
         QFont::insertSubstitutions(SONG_TI, serif);
     if (QFont::substitutes(YA_HEI).isEmpty())
         QFont::insertSubstitutions(YA_HEI, sans);
+}
+
+void TForm1::loadToolkitTranslation()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    const QString sName = QStringLiteral("lumbrik-toolkit-zh_CN");
+    if (app->findChild<QTranslator *>(sName, Qt::FindDirectChildrenOnly))
+        return;
+    auto *pTranslator = new QTranslator(app);
+    pTranslator->setObjectName(sName);
+    if (pTranslator->load(CHINESE, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(pTranslator);
 }
 
 void TForm1::applyFonts()
@@ -151,15 +170,22 @@ void TForm1::applyColours()
 
 void TForm1::placeOnScreen()
 {
+    // Centred, but a window larger than the screen keeps its title bar and
+    // buttons within reach: its top left goes to the available area's.
     const QRect available = screen()->availableGeometry();
-    move(available.center() - rect().center());
+    const QSize frame = frameGeometry().size();
+    const auto start = [](int iFrom, int iRoom, int iSize) { return iFrom + qMax(0, (iRoom - iSize) / 2); };
+    move(start(available.left(), available.width(), frame.width()),
+         start(available.top(), available.height(), frame.height()));
 }
 
 void TForm1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous()) // shown by the program, not restored by the window system
-        FormShow();
+    if (event->spontaneous()) // restored by the window system, not shown by the program
+        return;
+    placeOnScreen(); // now that the frame is known
+    FormShow();
 }
 
 void TForm1::FormShow()
@@ -180,7 +206,11 @@ void TForm1::btn_OpenFileClick()
 {
     guarded([this] {
         QFileDialog *dialog = openPictureDialog();
-        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        const bool bChosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+        // A completion list left open by Enter in the file name field would take the next click.
+        for (QCompleter *pCompleter : dialog->findChildren<QCompleter *>())
+            pCompleter->popup()->hide();
+        if (!bChosen)
             return;
         openVoucher(dialog->selectedFiles().constFirst());
     });
@@ -253,6 +283,7 @@ void TForm1::dropEvent(QDropEvent *event)
 void TForm1::showResult(const QString &sCaption, const QColor &colour)
 {
     ui->lbl_CheckResult->setText(sCaption);
+    ui->lbl_CheckResult->setToolTip(sCaption); // the label cuts what does not fit
     QPalette palette = ui->lbl_CheckResult->palette();
     palette.setColor(QPalette::WindowText, colour);
     ui->lbl_CheckResult->setPalette(palette);
@@ -276,6 +307,7 @@ QFileDialog *TForm1::openPictureDialog()
     if (!OpenPictureDialog1) {
         OpenPictureDialog1 = new QFileDialog(this);
         OpenPictureDialog1->setObjectName(QStringLiteral("OpenPictureDialog1"));
+        OpenPictureDialog1->setLocale(CHINESE);
         OpenPictureDialog1->setAcceptMode(QFileDialog::AcceptOpen);
         OpenPictureDialog1->setFileMode(QFileDialog::ExistingFile);
         OpenPictureDialog1->setNameFilters(pictureFilters());

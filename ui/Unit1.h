@@ -27,6 +27,8 @@ public:
 
     // Lets installed Chinese faces stand in for the window's SimSun and Microsoft YaHei.
     static void registerFontSubstitutes();
+    // Makes the toolkit's own words (dialog, box buttons) Chinese like the window's.
+    static void loadToolkitTranslation();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 
 namespace lumbrik::testing {
 
@@ -15,6 +18,11 @@ ModalDriver::ModalDriver(std::function<QString()> snapshot) : snapshot(std::move
 void ModalDriver::chooseFile(const QString &sPath)
 {
     plans << Plan{true, sPath};
+}
+
+void ModalDriver::typeFile(const QString &sPath)
+{
+    plans << Plan{true, sPath, false, true};
 }
 
 void ModalDriver::acknowledgeBox()
@@ -44,6 +52,12 @@ void ModalDriver::take(QWidget *w)
     seen.pParent = w->parentWidget();
     if (snapshot)
         seen.sSnapshot = snapshot();
+    for (const QLabel *label : w->findChildren<QLabel *>())
+        if (label->isVisible() && !label->text().isEmpty())
+            seen.words << label->text();
+    for (const QAbstractButton *button : w->findChildren<QAbstractButton *>())
+        if (button->isVisible() && !button->text().isEmpty())
+            seen.words << button->text();
     auto *box = qobject_cast<QMessageBox *>(w);
     auto *dialog = qobject_cast<QFileDialog *>(w);
     if (box) {
@@ -76,6 +90,8 @@ void ModalDriver::answer(QWidget *w)
         QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
     } else if (box) {
         box->button(QMessageBox::Ok)->click();
+    } else if (dialog && current.bType) {
+        type(dialog);
     } else if (dialog) {
         // The dialog leaves alone a file name field that has the focus.
         if (QWidget *focused = dialog->focusWidget())
@@ -83,6 +99,19 @@ void ModalDriver::answer(QWidget *w)
         dialog->selectFile(current.sPath);
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     }
+}
+
+void ModalDriver::type(QFileDialog *dialog)
+{
+    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (!edit) {
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+        return;
+    }
+    current.bType = false; // once: the keys below run while the dialog is open
+    edit->setFocus();
+    QTest::keyClicks(edit, current.sPath);
+    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 } // namespace lumbrik::testing

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <functional>
 
+class QFileDialog;
+
 namespace lumbrik::testing {
 
 struct SeenModal {
@@ -22,6 +24,7 @@ struct SeenModal {
     QStringList nameFilters, selectedFiles;
     QString sSelectedFilter;
     QString sSnapshot;    // what the test's snapshot function said at that moment
+    QStringList words;    // every visible label's and button's text
 };
 
 class ModalDriver : public QObject
@@ -34,6 +37,9 @@ public:
     // The next modal is a file dialog: choose sPath in it, or cancel when empty.
     void chooseFile(const QString &sPath);
     void cancelDialog() { chooseFile(QString()); }
+    // The next modal is a file dialog: type sPath into its file name field with
+    // real key events and press Enter, as an operator would.
+    void typeFile(const QString &sPath);
     // The next modal is a message box: press OK.
     void acknowledgeBox();
 
@@ -44,11 +50,13 @@ private:
     void poll();
     void take(QWidget *w);
     void answer(QWidget *w);
+    void type(QFileDialog *dialog);
 
     struct Plan {
         bool bDialog = false;
         QString sPath;
         bool bReject = false;
+        bool bType = false;
     };
     QList<Plan> plans;
     Plan current;
