@@ -170,13 +170,17 @@ void TForm1::applyColours()
 
 void TForm1::placeOnScreen()
 {
-    // Centred, but a window larger than the screen keeps its title bar and
-    // buttons within reach: its top left goes to the available area's.
+    // Centred, and whole on screen: a window that the scale makes larger than
+    // the available area is shrunk to it, the picture area giving up the room.
     const QRect available = screen()->availableGeometry();
+    const QSize margins = frameGeometry().size() - size();
+    const QSize fitting = size().boundedTo(available.size() - margins);
+    if (fitting != size())
+        resize(fitting);
     const QSize frame = frameGeometry().size();
-    const auto start = [](int iFrom, int iRoom, int iSize) { return iFrom + qMax(0, (iRoom - iSize) / 2); };
-    move(start(available.left(), available.width(), frame.width()),
-         start(available.top(), available.height(), frame.height()));
+    bFrameKnown = frame != size();
+    move(available.left() + (available.width() - frame.width()) / 2,
+         available.top() + (available.height() - frame.height()) / 2);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -186,6 +190,14 @@ void TForm1::showEvent(QShowEvent *event)
         return;
     placeOnScreen(); // now that the frame is known
     FormShow();
+}
+
+void TForm1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // A window manager tells the frame only once it has framed the window.
+    if (!bFrameKnown && isVisible() && frameGeometry().size() != size())
+        placeOnScreen();
 }
 
 void TForm1::FormShow()

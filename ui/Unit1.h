@@ -32,6 +32,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<Ui::TForm1> ui;
     QFileDialog *OpenPictureDialog1 = nullptr; // made on first use, kept for its history
     QString sFileName;
+    bool bFrameKnown = false; // placed with the window system's frame around it
 };
 
 } // namespace lumbrik
