@@ -207,8 +207,8 @@ void TestHostileFiles::unreadableFile()
     const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
     QVERIFY2(lines.size() == 3, p.readAllStandardError().constData());
     QVERIFY(lines[0].contains("\"intact\":true"));
-    QVERIFY(lines[1].contains("\"intact\":false"));
-    QCOMPARE(p.exitCode(), 1);
+    QVERIFY(lines[1].contains("\"status\":\"unreadable\""));
+    QCOMPARE(p.exitCode(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestHostileFiles)

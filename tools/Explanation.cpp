@@ -1,7 +1,5 @@
 #include "Explanation.h"
 
-#include <QFileInfo>
-
 namespace lumbrik {
 namespace {
 
@@ -20,23 +18,11 @@ QString chunkType(const QByteArray &abType)
     return QString::fromLatin1(abType);
 }
 
-QString cannotOpen(const QString &sFile)
-{
-    const QFileInfo info(sFile);
-    if (!info.exists())
-        return text("文件不存在");
-    if (info.isDir())
-        return text("这是文件夹，不是文件");
-    if (!info.isFile())
-        return text("不是普通文件");
-    return text("文件无法读取");
-}
-
-QString failure(const QString &sFile, const SealReport &r)
+QString failure(const SealReport &r, const QString &sUnreadable, qint64 iSize)
 {
     switch (r.fault) {
     case SealFault::CannotOpen:
-        return cannotOpen(sFile);
+        return sUnreadable;
     case SealFault::NotPng:
         return r.abSignature.isEmpty()
             ? text("文件是空的，不是 PNG 文件")
@@ -50,7 +36,7 @@ QString failure(const QString &sFile, const SealReport &r)
             .arg(r.iOffset)
             .arg(chunkType(r.abChunkType))
             .arg(r.iChunkLength)
-            .arg(QFileInfo(sFile).size());
+            .arg(iSize);
     case SealFault::Exception:
         return text("检查未能完成（内存不足）");
     case SealFault::EmptyPayload:
@@ -103,12 +89,12 @@ QStringList notesOnIntact(const SealReport &r, const QString &ErrMsg)
 
 } // namespace
 
-Explanation explain(const QString &sFile, const SealReport &report, const QString &ErrMsg)
+Explanation explain(const SealReport &report, const QString &ErrMsg, const QString &sUnreadable, qint64 iSize)
 {
     Explanation e;
     e.sCause = QLatin1String(causeCode(report.fault));
     if (report.fault != SealFault::None) {
-        e.sText = failure(sFile, report);
+        e.sText = failure(report, sUnreadable, iSize);
         return e;
     }
     e.sText = text("存储的校验值与重新计算的校验值（%1）相符").arg(report.sComputed);

@@ -14,7 +14,8 @@ struct Explanation {
     QStringList notes;   // for an intact voucher: what is still worth knowing
 };
 
-// Explains report, the check of sFile whose extraction left ErrMsg.
-Explanation explain(const QString &sFile, const SealReport &report, const QString &ErrMsg);
+// Explains report, the check of a file of iSize bytes whose extraction left
+// ErrMsg; sUnreadable says why a file that could not be opened could not.
+Explanation explain(const SealReport &report, const QString &ErrMsg, const QString &sUnreadable, qint64 iSize);
 
 } // namespace lumbrik

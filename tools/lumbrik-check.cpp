@@ -1,17 +1,17 @@
 // lumbrik-check: checks voucher files from the command line, one line per file,
 // in the order named, checking several at once.
 
-#include "Explanation.h"
-#include "SealCheck.h"
-#include "VerdictText.h"
+#include "FileWalk.h"
+#include "Output.h"
 
 #include <QCoreApplication>
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QStringList>
+#include <QFile>
+#include <QLocale>
 #include <QThread>
+#include <QTranslator>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -22,25 +22,28 @@
 
 namespace {
 
-const char USAGE[] = "usage: lumbrik-check [--json] [--explain] [-j N] FILE|DIR...\n";
+constexpr int EXIT_ALL_INTACT = 0;
+constexpr int EXIT_NOT_ALL_INTACT = 1;
+constexpr int EXIT_TROUBLE = 2;      // a usage error, or a file or folder that could not be read
+constexpr qint64 REDRAW_INTERVAL_MS = 100;
+
+QString tr(const char *sText)
+{
+    return QCoreApplication::translate("lumbrik-check", sText);
+}
 
 struct Options {
     bool bJson = false;
     bool bExplain = false;
+    bool bHelp = false;
+    bool bVersion = false;
     int iJobs = 0;           // 0: one per processor
-    QStringList paths;
+    QList<QByteArray> paths; // exactly as given: a file name need not be UTF-8
 };
 
-struct Outcome {
-    QString sFile;
-    bool bIntact = false;
-    QString sSignCZ, sSignDw, ErrMsg;
-    lumbrik::SealReport report;
-};
-
-// What a worker hands back: the verdict and its lines, ready to print.
+// What a worker hands back: the status and its lines, ready to print.
 struct Result {
-    bool bIntact = false;
+    lumbrik::Status status = lumbrik::Status::Unreadable;
     QByteArray abLines;
 };
 
@@ -50,186 +53,147 @@ void write(FILE *stream, const QString &s)
     std::fwrite(ab.constData(), 1, size_t(ab.size()), stream);
 }
 
-// Keeps a signature on its one line: line breaks, tabs and backslashes escaped.
-QString escapeLine(const QString &s)
+QString usage()
 {
-    QString sOut;
-    sOut.reserve(s.size());
-    for (const QChar c : s) {
-        switch (c.unicode()) {
-        case '\\': sOut += QLatin1String("\\\\"); break;
-        case '\n': sOut += QLatin1String("\\n"); break;
-        case '\r': sOut += QLatin1String("\\r"); break;
-        case '\t': sOut += QLatin1String("\\t"); break;
-        default: sOut += c;
-        }
-    }
-    return sOut;
+    return tr("usage: lumbrik-check [--json] [--explain] [-j N] FILE|DIR...\n");
 }
 
-QString jsonString(const QString &s)
+QString help()
 {
-    QString sOut = QStringLiteral("\"");
-    for (const QChar c : s) {
-        if (c == u'"' || c == u'\\')
-            sOut += u'\\' + QString(c);
-        else if (c.unicode() < 0x20)
-            sOut += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            sOut += c;
-    }
-    return sOut + u'"';
-}
-
-QString jsonMember(const char *sName, const QString &sJsonValue)
-{
-    return QStringLiteral(",\"%1\":").arg(QLatin1String(sName)) + sJsonValue;
-}
-
-QString textLines(const Outcome &o, bool bExplain)
-{
-    QString sLine = o.sFile + u'\t' + lumbrik::verdictText(o.bIntact, o.sFile);
-    if (o.bIntact) {
-        sLine += QString::fromUtf8("\t财政签名：") + escapeLine(o.sSignCZ);
-        sLine += QString::fromUtf8("\t单位签名：") + escapeLine(o.sSignDw);
-    }
-    sLine += u'\n';
-    if (bExplain) {
-        const lumbrik::Explanation e = lumbrik::explain(o.sFile, o.report, o.ErrMsg);
-        sLine += QString::fromUtf8("\t说明：") + escapeLine((QStringList{e.sText} + e.notes).join(QString::fromUtf8("；"))) + u'\n';
-    }
-    return sLine;
-}
-
-QString jsonLine(const Outcome &o, bool bExplain)
-{
-    QString sLine = QStringLiteral("{\"file\":") + jsonString(o.sFile)
-        + jsonMember("intact", o.bIntact ? QStringLiteral("true") : QStringLiteral("false"));
-    if (o.bIntact) {
-        sLine += jsonMember("finance_signature", jsonString(o.sSignCZ));
-        sLine += jsonMember("issuer_signature", jsonString(o.sSignDw));
-    } else {
-        sLine += jsonMember("error", jsonString(o.ErrMsg));
-    }
-    if (bExplain) {
-        const lumbrik::Explanation e = lumbrik::explain(o.sFile, o.report, o.ErrMsg);
-        sLine += jsonMember("cause", jsonString(e.sCause));
-        if (o.report.iOffset >= 0 && !o.bIntact)
-            sLine += jsonMember("offset", QString::number(o.report.iOffset));
-        sLine += jsonMember("explanation", jsonString(e.sText));
-        if (o.report.fault == lumbrik::SealFault::SealMismatch || o.bIntact) {
-            sLine += jsonMember("stored_seal", jsonString(o.report.sStored));
-            sLine += jsonMember("computed_seal", jsonString(o.report.sComputed));
-        }
-        if (o.bIntact) {
-            QStringList notes;
-            for (const QString &sNote : e.notes)
-                notes << jsonString(sNote);
-            sLine += jsonMember("notes", u'[' + notes.join(u',') + u']');
-        }
-    }
-    return sLine + QStringLiteral("}\n");
+    return usage()
+        + tr("Checks whether electronic vouchers have been altered since they were sealed.\n"
+             "A folder stands for every *.png below it.\n"
+             "\n"
+             "  --json       one JSON object per file instead of a line of text\n"
+             "  --explain    say why, with byte offsets\n"
+             "  -j N         check N files at once (default: one per processor)\n"
+             "  --help       show this help and exit\n"
+             "  --version    show the version and exit\n"
+             "\n"
+             "Exit status: 0 if every file is intact, 1 if any is altered or not a voucher,\n"
+             "2 for a usage error or a file or folder that could not be read.\n");
 }
 
 // Parses the arguments; false with a message on a usage error.
-bool parseArguments(const QStringList &args, Options &options, QString &sError)
+bool parseArguments(const QList<QByteArray> &args, Options &options, QString &sError)
 {
     bool bOptionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &sArg = args[i];
-        if (bOptionsEnded || !sArg.startsWith(u'-') || sArg == u"-") {
-            options.paths << sArg;
-        } else if (sArg == u"--") {
+        const QByteArray &abArg = args[i];
+        if (bOptionsEnded || !abArg.startsWith('-') || abArg == "-") {
+            options.paths << abArg;
+        } else if (abArg == "--") {
             bOptionsEnded = true;
-        } else if (sArg == u"--json") {
+        } else if (abArg == "--json") {
             options.bJson = true;
-        } else if (sArg == u"--explain") {
+        } else if (abArg == "--explain") {
             options.bExplain = true;
-        } else if (sArg.startsWith(u"-j")) {
-            const QString sCount = sArg.size() > 2 ? sArg.mid(2) : args.value(++i);
+        } else if (abArg == "--help") {
+            options.bHelp = true;
+        } else if (abArg == "--version") {
+            options.bVersion = true;
+        } else if (abArg.startsWith("-j")) {
+            const QByteArray abCount = abArg.size() > 2 ? abArg.mid(2) : args.value(++i);
             bool bNumber = false;
-            options.iJobs = sCount.toInt(&bNumber);
+            options.iJobs = abCount.toInt(&bNumber);
             if (!bNumber || options.iJobs < 1) {
-                sError = QStringLiteral("lumbrik-check: -j needs a whole number of at least 1\n");
+                sError = tr("lumbrik-check: -j needs a whole number of at least 1\n");
                 return false;
             }
         } else {
-            sError = QStringLiteral("lumbrik-check: unknown option '%1'\n").arg(sArg);
+            sError = tr("lumbrik-check: unknown option '%1'\n").arg(lumbrik::printableName(abArg, true));
             return false;
         }
     }
-    if (options.paths.isEmpty())
-        sError = QStringLiteral("lumbrik-check: no file named\n");
+    if (options.paths.isEmpty() && !options.bHelp && !options.bVersion)
+        sError = tr("lumbrik-check: no file named\n");
     return sError.isEmpty();
 }
 
-// The files to check: each file named, and every *.png below each folder named, sorted.
-QStringList collectFiles(const QStringList &paths, bool &bEmptyFolder)
+// Checks one file or reports one folder, formatting included.
+Result checkOne(const lumbrik::WalkEntry &entry, const Options &options)
 {
-    QStringList files;
-    for (const QString &sPath : paths) {
-        if (!QFileInfo(sPath).isDir()) {
-            files << sPath;
-            continue;
+    lumbrik::Outcome o;
+    o.abPath = entry.abPath;
+    o.bFolder = entry.bFolder;
+    if (entry.bFolder) {
+        o.sUnreadable = lumbrik::unreadableReason(entry.iErrno, false);
+    } else {
+        const lumbrik::OpenedFile opened = lumbrik::openRegularFile(entry.abPath);
+        QFile fs;
+        if (opened.fd >= 0 && fs.open(opened.fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            o.iSize = opened.iSize;
+            o.report = lumbrik::checkVoucherDevice(fs, o.sSignCZ, o.sSignDw, o.ErrMsg,
+                                                   options.bExplain ? lumbrik::Detail::Explain : lumbrik::Detail::Verdict);
+        } else {
+            if (opened.fd >= 0)
+                ::close(opened.fd);
+            o.sUnreadable = lumbrik::unreadableReason(opened.iErrno, opened.bNotRegular);
+            o.ErrMsg = QString::fromUtf8(lumbrik::SEAL_ERROR_TEXT);
+            o.report.fault = lumbrik::SealFault::CannotOpen;
         }
-        QStringList found;
-        QDirIterator it(sPath, {QStringLiteral("*.png")}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            found << it.next();
-        if (found.isEmpty()) {
-            write(stderr, QStringLiteral("lumbrik-check: no *.png below %1\n").arg(sPath));
-            bEmptyFolder = true;
-        }
-        found.sort();
-        files += found;
     }
-    return files;
+    const QString sLines = options.bJson ? lumbrik::jsonLine(o, options.bExplain) : lumbrik::textLines(o, options.bExplain);
+    return {lumbrik::statusOf(o), sLines.toUtf8()};
 }
 
-Result checkOne(const QString &sFile, const Options &options)
-{
-    Outcome o;
-    o.sFile = sFile;
-    o.report = lumbrik::checkVoucherFile(sFile, o.sSignCZ, o.sSignDw, o.ErrMsg,
-                                         options.bExplain ? lumbrik::Detail::Explain : lumbrik::Detail::Verdict);
-    o.bIntact = o.report.fault == lumbrik::SealFault::None;
-    const QString sLines = options.bJson ? jsonLine(o, options.bExplain) : textLines(o, options.bExplain);
-    return {o.bIntact, sLines.toUtf8()};
-}
-
-// Files done of the total, and the rate, on a terminal's stderr.
+// Files done of the total, and the rate, on a terminal's stderr: redrawn at
+// most ten times a second, and followed by a summary.
 class Progress
 {
 public:
     explicit Progress(qsizetype iTotal) : iTotal(iTotal), bShown(iTotal > 1 && isatty(STDERR_FILENO)) { timer.start(); }
 
     // Takes the progress line off the terminal before a result is printed.
-    void clear() const
+    void clear()
     {
-        if (bShown)
+        if (bOnScreen)
             std::fputs("\r\033[K", stderr);
+        bOnScreen = false;
     }
 
-    void show(qsizetype iDone) const
+    void show(qsizetype iDone)
+    {
+        const qint64 iNow = timer.elapsed();
+        if (!bShown || (iDrawnAt >= 0 && iNow - iDrawnAt < REDRAW_INTERVAL_MS && iDone < iTotal))
+            return;
+        clear();
+        iDrawnAt = iNow;
+        write(stderr, tr("%1/%2 checked, %3 files/s").arg(iDone).arg(iTotal).arg(rate(iDone), 0, 'f', 0));
+        bOnScreen = true;
+    }
+
+    // What the run found, once it is over.
+    void summarise(const std::array<qsizetype, 4> &counts)
     {
         if (!bShown)
             return;
-        const double dSeconds = qMax<qint64>(timer.elapsed(), 1) / 1000.0;
-        std::fprintf(stderr, "\r%lld/%lld checked, %.0f files/s", qlonglong(iDone), qlonglong(iTotal), double(iDone) / dSeconds);
+        clear();
+        write(stderr, tr("%1 checked: %2 intact, %3 altered, %4 not vouchers, %5 unreadable, in %6 s\n")
+                          .arg(iTotal)
+                          .arg(counts[0])
+                          .arg(counts[1])
+                          .arg(counts[2])
+                          .arg(counts[3])
+                          .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 2));
     }
 
 private:
+    double rate(qsizetype iDone) const { return double(iDone) / (double(qMax<qint64>(timer.elapsed(), 1)) / 1000.0); }
+
     qsizetype iTotal;
     bool bShown;
+    bool bOnScreen = false;
+    qint64 iDrawnAt = -1;
     QElapsedTimer timer;
 };
 
-// Checks files on iJobs threads, formatting included, and hands each result to
-// print in the order of files.
+// Checks entries on iJobs threads, formatting included, and hands each result
+// to print in the order of entries.
 template <class Print>
-void checkAll(const QStringList &files, int iJobs, const Options &options, Print print)
+void checkAll(const QList<lumbrik::WalkEntry> &entries, int iJobs, const Options &options, Print print)
 {
-    const size_t n = size_t(files.size());
+    const size_t n = size_t(entries.size());
     std::vector<Result> results(n);
     std::vector<char> done(n, 0);
     std::mutex mutex;
@@ -238,7 +202,7 @@ void checkAll(const QStringList &files, int iJobs, const Options &options, Print
 
     auto work = [&] {
         for (size_t i; (i = next++) < n;) {
-            Result r = checkOne(files[qsizetype(i)], options);
+            Result r = checkOne(entries[qsizetype(i)], options);
             const std::lock_guard<std::mutex> lock(mutex);
             results[i] = std::move(r);
             done[i] = 1;
@@ -246,7 +210,7 @@ void checkAll(const QStringList &files, int iJobs, const Options &options, Print
         }
     };
     std::vector<std::thread> workers;
-    for (int k = 0; k < qMin<qsizetype>(iJobs, files.size()); ++k)
+    for (int k = 0; k < qMin<qsizetype>(iJobs, entries.size()); ++k)
         workers.emplace_back(work);
     for (size_t i = 0; i < n; ++i) {
         Result r;
@@ -261,31 +225,54 @@ void checkAll(const QStringList &files, int iJobs, const Options &options, Print
         t.join();
 }
 
+// The program's own messages follow the locale; the verdicts stay Chinese.
+void loadTranslation(QCoreApplication &app)
+{
+    auto *pTranslator = new QTranslator(&app);
+    if (pTranslator->load(QLocale(), QStringLiteral("lumbrik-check"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QCoreApplication::installTranslator(pTranslator);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
+    loadTranslation(app);
+    QList<QByteArray> args;
+    for (int i = 1; i < argc; ++i)
+        args << QByteArray(argv[i]);
     Options options;
     QString sError;
-    if (!parseArguments(app.arguments().mid(1), options, sError)) {
+    if (!parseArguments(args, options, sError)) {
         write(stderr, sError);
-        std::fputs(USAGE, stderr);
-        return 2;
+        write(stderr, usage());
+        return EXIT_TROUBLE;
     }
-    bool bEmptyFolder = false;
-    const QStringList files = collectFiles(options.paths, bEmptyFolder);
+    if (options.bHelp || options.bVersion) {
+        write(stdout, options.bHelp ? help() : QStringLiteral("lumbrik-check 1.0.0.0\n"));
+        return EXIT_ALL_INTACT;
+    }
+
+    const lumbrik::Walk walk = lumbrik::walkPaths(options.paths);
+    for (const QByteArray &abFolder : walk.emptyFolders)
+        write(stderr, tr("lumbrik-check: no *.png below %1\n").arg(lumbrik::printableName(abFolder, true)));
     const int iJobs = options.iJobs > 0 ? options.iJobs : qMax(1, QThread::idealThreadCount());
 
-    const Progress progress(files.size());
-    bool bAllIntact = !bEmptyFolder;
-    checkAll(files, iJobs, options, [&](qsizetype i, const Result &r) {
-        bAllIntact = bAllIntact && r.bIntact;
+    Progress progress(walk.entries.size());
+    std::array<qsizetype, 4> counts{}; // by status
+    checkAll(walk.entries, iJobs, options, [&](qsizetype i, const Result &r) {
+        ++counts[size_t(r.status)];
         progress.clear();
         std::fwrite(r.abLines.constData(), 1, size_t(r.abLines.size()), stdout);
         progress.show(i + 1);
     });
     std::fflush(stdout);
-    progress.clear();
-    return bAllIntact ? 0 : 1;
+    progress.summarise(counts);
+
+    if (counts[size_t(lumbrik::Status::Unreadable)] > 0)
+        return EXIT_TROUBLE;
+    const bool bAllIntact = walk.emptyFolders.isEmpty() && counts[size_t(lumbrik::Status::Intact)] == walk.entries.size();
+    return bAllIntact ? EXIT_ALL_INTACT : EXIT_NOT_ALL_INTACT;
 }
