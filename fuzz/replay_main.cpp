@@ -2,26 +2,28 @@
 // every file in every folder named. Exits non-zero if a named path is missing;
 // a crash ends the run as it would under the fuzzer.
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace {
 
-bool replayFile(const QString &sPath)
+bool replayFile(const std::filesystem::path &path)
 {
-    QFile f(sPath);
-    if (!f.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(sPath));
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", path.string().c_str());
         return false;
     }
-    const QByteArray ab = f.readAll();
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(ab.constData()), size_t(ab.size()));
+    const std::string ab((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(ab.data()), ab.size());
     return true;
 }
 
@@ -32,15 +34,17 @@ int main(int argc, char *argv[])
     int iFiles = 0;
     bool bAllRead = true;
     for (int i = 1; i < argc; ++i) {
-        const QString sArg = QString::fromLocal8Bit(argv[i]);
-        QStringList paths{sArg};
-        if (QFileInfo(sArg).isDir()) {
+        std::vector<std::filesystem::path> paths{argv[i]};
+        std::error_code e;
+        if (std::filesystem::is_directory(argv[i], e)) {
             paths.clear();
-            for (const QString &sName : QDir(sArg).entryList(QDir::Files, QDir::Name))
-                paths << QDir(sArg).filePath(sName);
+            for (const auto &entry : std::filesystem::directory_iterator(argv[i]))
+                if (entry.is_regular_file())
+                    paths.push_back(entry.path());
+            std::sort(paths.begin(), paths.end());
         }
-        for (const QString &sPath : paths) {
-            bAllRead = replayFile(sPath) && bAllRead;
+        for (const auto &path : paths) {
+            bAllRead = replayFile(path) && bAllRead;
             ++iFiles;
         }
     }

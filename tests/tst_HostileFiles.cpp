@@ -1,6 +1,5 @@
-// Files made to hurt: huge lengths, sparse giants, deep and wide XML, entity
-// tricks, stray bytes in every field, and paths that are no ordinary files.
-// Each ends in the documented verdict.
+// Paths that are no ordinary files, as Linux has them: a FIFO, and a file that
+// an ordinary user may not read. Each ends in the documented verdict.
 
 #include "SealCheck.h"
 #include "Voucher.h"
@@ -19,28 +18,18 @@ using namespace lumbrik::testing;
 
 namespace {
 
-const QString FAILED = QString::fromUtf8(SEAL_ERROR_TEXT);
-
-QString sig(const char *sId, const QString &sValue)
-{
-    return QStringLiteral("<Signature id=\"%1\"><SignatureValue>%2</SignatureValue></Signature>").arg(QLatin1String(sId), sValue);
-}
-
-QByteArray sealed(const QString &sXml)
-{
-    return voucher(payload(QLatin1String(IMAGE_SEAL), sXml));
-}
+const QString FAILED = QString::fromUtf16(SEAL_ERROR_TEXT);
 
 struct Verdict {
     bool bIntact;
-    QString sSignCZ, sSignDw, ErrMsg;
+    QString ErrMsg;
 };
 
 Verdict checkFile(const QString &sPath)
 {
-    Verdict v;
-    v.bIntact = CheckNonTaxVoucher(sPath, v.sSignCZ, v.sSignDw, v.ErrMsg);
-    return v;
+    std::u16string sSignCZ, sSignDw, ErrMsg;
+    const bool bIntact = CheckNonTaxVoucher(sPath.toStdU16String(), sSignCZ, sSignDw, ErrMsg);
+    return {bIntact, QString::fromStdU16String(ErrMsg)};
 }
 
 } // namespace
@@ -50,121 +39,12 @@ class TestHostileFiles : public QObject
     Q_OBJECT
 
 private slots:
-    void payloads_data();
-    void payloads();
-    void strayBytes_data();
-    void strayBytes();
-    void sparseGiantSkipsPastItsEnd();
     void fifoIsRefusedWithoutBlocking();
     void unreadableFile();
 
 private:
-    QString write(const QString &sName, const QByteArray &ab);
     QTemporaryDir dir;
 };
-
-QString TestHostileFiles::write(const QString &sName, const QByteArray &ab)
-{
-    return writeFixture(dir.path(), sName, ab);
-}
-
-void TestHostileFiles::payloads_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("signCZ");
-    QTest::addColumn<QString>("signDw");
-
-    const int iDeep = 1000000; // 7 MB of nesting
-    const QString sDeep = QStringLiteral("<d>").repeated(iDeep) + QStringLiteral("</d>").repeated(iDeep);
-    QTest::newRow("7 MB deep beside the signatures")
-        << sealed(QStringLiteral("<E>") + sDeep + QStringLiteral("<EInvoiceSignature>") + sig("SupervisorParty", QStringLiteral("B"))
-                  + QStringLiteral("</EInvoiceSignature></E>"))
-        << QStringLiteral("B") << QString();
-
-    QString sWide;
-    for (int i = 0; i < 100000; ++i)
-        sWide += sig("InvoicingParty", QString::number(i));
-    QTest::newRow("100000 signatures, the last wins")
-        << sealed(QStringLiteral("<E><EInvoiceSignature>") + sWide + QStringLiteral("</EInvoiceSignature></E>"))
-        << QString() << QStringLiteral("99999");
-
-    QString sBomb = QStringLiteral("<!DOCTYPE E [<!ENTITY a0 \"ha\">");
-    for (int i = 1; i < 30; ++i)
-        sBomb += QStringLiteral("<!ENTITY a%1 \"&a%2;&a%2;\">").arg(i).arg(i - 1);
-    QTest::newRow("entity bomb yields nothing")
-        << sealed(sBomb + QStringLiteral("]><E><EInvoiceSignature>") + sig("InvoicingParty", QStringLiteral("&a29;"))
-                  + QStringLiteral("</EInvoiceSignature></E>"))
-        << QString() << QString();
-
-    QTest::newRow("external entity is not read")
-        << sealed(QStringLiteral("<!DOCTYPE E [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><E><EInvoiceSignature>")
-                  + sig("InvoicingParty", QStringLiteral("&x;")) + sig("SupervisorParty", QStringLiteral("B"))
-                  + QStringLiteral("</EInvoiceSignature></E>"))
-        << QString() << QString();
-
-    QTest::newRow("external subset is not read")
-        << sealed(QStringLiteral("<!DOCTYPE E SYSTEM \"file:///etc/passwd\"><E><EInvoiceSignature>") + sig("SupervisorParty", QStringLiteral("B"))
-                  + QStringLiteral("</EInvoiceSignature></E>"))
-        << QStringLiteral("B") << QString();
-}
-
-void TestHostileFiles::payloads()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, signCZ);
-    QFETCH(QString, signDw);
-    // The image data is sealed: whatever the XML does, the verdict is intact.
-    const Verdict v = checkFile(write(QStringLiteral("payload.png"), file));
-    QVERIFY(v.bIntact);
-    QCOMPARE(v.sSignCZ, signCZ);
-    QCOMPARE(v.sSignDw, signDw);
-    QVERIFY(!v.sSignDw.contains(QStringLiteral("root:")));
-}
-
-void TestHostileFiles::strayBytes_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<bool>("intact");
-    const QByteArray head = pngSignature() + ihdr();
-    const QByteArray idat = chunk("IDAT", IMAGE_DATA);
-    const QString sSeal = QLatin1String(IMAGE_SEAL);
-    const QString sXml = voucherXml(QStringLiteral("C"), QStringLiteral("D"));
-    const QByteArray good = payload(sSeal, sXml);
-
-    QTest::newRow("zero bytes in a signature byte") << "\x89PN\0\r\n\x1a\n"_qba + ihdr() + idat + chunk("IEND", good) << false;
-    QTest::newRow("zero type: a chunk to skip") << head + chunk("\0\0\0\0", "x"_qba) + idat + chunk("IEND", good) << true;
-    QTest::newRow("zero length IDAT") << head + chunk("IDAT", {}) + idat + chunk("IEND", good) << true;
-    QTest::newRow("zero bytes in the seal") << voucher(payload(sSeal.left(31) + QChar(0), sXml)) << false;
-    QTest::newRow("zero bytes in the opening") << voucher("{\"si\0n\":\""_qba + sSeal.toLatin1() + "\",\"data\":\"x\"}"_qba) << true;
-    QTest::newRow("zero bytes in the XML") << voucher(payload(sSeal, QStringLiteral("<E>\0</E>"))) << true;
-    QTest::newRow("invalid UTF-8 in the opening") << voucher("{\"si\xFFn\":\""_qba + sSeal.toLatin1() + "\"}"_qba) << false;
-    QTest::newRow("invalid UTF-8 in the seal") << voucher("{\"sign\":\"\xC3"_qba + sSeal.toLatin1().mid(1) + "\"}"_qba) << false;
-    QTest::newRow("invalid UTF-8 in the XML") << voucher(good.left(60) + "\xED\xA0\x80"_qba + good.mid(60)) << false;
-    QTest::newRow("invalid UTF-8 in the closing") << voucher(good.chopped(1) + "\xF8"_qba) << false;
-}
-
-void TestHostileFiles::strayBytes()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(bool, intact);
-    const Verdict v = checkFile(write(QStringLiteral("stray.png"), file));
-    QCOMPARE(v.bIntact, intact);
-    if (!intact)
-        QCOMPARE(v.ErrMsg, FAILED);
-}
-
-void TestHostileFiles::sparseGiantSkipsPastItsEnd()
-{
-    // 3 GiB, nearly all a hole: a text chunk claims 4 GiB and so ends the walk.
-    const QString sPath = write(QStringLiteral("giant.png"), goodVoucher() + chunkHeader("tEXt", 0xFFFFFFF0u));
-    QFile f(sPath);
-    if (!f.resize(qint64(3) << 30))
-        QSKIP("this file system cannot hold a sparse 3 GiB file");
-    const Verdict v = checkFile(sPath);
-    QVERIFY(v.bIntact);
-    QCOMPARE(v.sSignCZ, QStringLiteral("CZ-SIG"));
-    f.remove();
-}
 
 void TestHostileFiles::fifoIsRefusedWithoutBlocking()
 {

@@ -8,14 +8,14 @@ QString text(const char *sUtf8)
     return QString::fromUtf8(sUtf8);
 }
 
-QString hexBytes(const QByteArray &ab)
+QString hexBytes(const std::string &ab)
 {
-    return QString::fromLatin1(ab.toHex(' ').toUpper());
+    return QString::fromLatin1(QByteArray::fromStdString(ab).toHex(' ').toUpper());
 }
 
-QString chunkType(const QByteArray &abType)
+QString chunkType(const std::string &abType)
 {
-    return QString::fromLatin1(abType);
+    return QString::fromLatin1(QByteArray::fromStdString(abType));
 }
 
 QString failure(const SealReport &r, const QString &sUnreadable, qint64 iSize)
@@ -24,7 +24,7 @@ QString failure(const SealReport &r, const QString &sUnreadable, qint64 iSize)
     case SealFault::CannotOpen:
         return sUnreadable;
     case SealFault::NotPng:
-        return r.abSignature.isEmpty()
+        return r.abSignature.empty()
             ? text("文件是空的，不是 PNG 文件")
             : text("不是 PNG 文件：开头的字节为 %1，PNG 文件以 89 50 4E 47 0D 0A 1A 0A 开头").arg(hexBytes(r.abSignature));
     case SealFault::CutInHeader:
@@ -46,7 +46,7 @@ QString failure(const SealReport &r, const QString &sUnreadable, qint64 iSize)
     case SealFault::NoPayload:
         return text("文件中没有 IEND 数据块，因而没有载荷");
     case SealFault::SealMismatch:
-        return text("存储的校验值为“%1”，重新计算的校验值为“%2”，两者不符").arg(r.sStored, r.sComputed);
+        return text("存储的校验值为“%1”，重新计算的校验值为“%2”，两者不符").arg(QString::fromStdU16String(r.sStored), QString::fromStdU16String(r.sComputed));
     case SealFault::None:
         break;
     }

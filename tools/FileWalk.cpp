@@ -120,6 +120,30 @@ void walkFolder(int fdDir, const QByteArray &abPath, QList<WalkEntry> &found)
     ::closedir(d);
 }
 
+// A file read through its descriptor, which it closes.
+class FdSource : public ByteSource
+{
+public:
+    FdSource(int fd, std::int64_t iSize) : fd(fd), iSize(iSize) {}
+
+    std::int64_t size() const override { return iSize; }
+
+    std::int64_t read(char *p, std::int64_t iMax) override
+    {
+        ssize_t n;
+        do
+            n = ::read(fd.get(), p, std::size_t(iMax));
+        while (n < 0 && errno == EINTR);
+        return n;
+    }
+
+    bool seek(std::int64_t iPos) override { return ::lseek(fd.get(), off_t(iPos), SEEK_SET) == off_t(iPos); }
+
+private:
+    Fd fd;
+    std::int64_t iSize;
+};
+
 } // namespace
 
 Walk walkPaths(const QList<QByteArray> &paths)
@@ -162,7 +186,7 @@ OpenedFile openRegularFile(const QByteArray &abPath)
     }
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     opened.iSize = st.st_size;
-    opened.fd = fd.release();
+    opened.file = std::make_unique<FdSource>(fd.release(), st.st_size);
     return opened;
 }
 

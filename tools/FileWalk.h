@@ -3,8 +3,12 @@
 // not UTF-8, paths longer than PATH_MAX and folders that cannot be listed are
 // all reported, never passed over.
 
+#include "Platform.h"
+
 #include <QByteArray>
 #include <QList>
+
+#include <memory>
 
 namespace lumbrik {
 
@@ -26,8 +30,8 @@ struct Walk {
 Walk walkPaths(const QList<QByteArray> &paths);
 
 struct OpenedFile {
-    int fd = -1;
-    int iErrno = 0;           // why not, when fd is -1
+    std::unique_ptr<ByteSource> file; // null when the file cannot be checked
+    int iErrno = 0;           // why not
     bool bNotRegular = false; // a FIFO, device or folder: opening it could block or never end
     qint64 iSize = 0;
 };

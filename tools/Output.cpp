@@ -78,9 +78,9 @@ QString statusWords(const Outcome &o, Status status)
     const QString sName = lastComponent(printableName(o.abPath, true));
     switch (status) {
     case Status::Intact:
-        return verdictText(true, sName);
+        return QString::fromStdU16String(verdictText(true, sName.toStdU16String()));
     case Status::Altered:
-        return verdictText(false, sName);
+        return QString::fromStdU16String(verdictText(false, sName.toStdU16String()));
     case Status::NotAVoucher:
         return text("“%1”不是电子票据：不是 PNG 图片，或图片中没有封存的签名数据。").arg(sName);
     case Status::Unreadable:
@@ -127,7 +127,7 @@ QString printableName(const QByteArray &abPath, bool bOneLine)
     QString sOut;
     QByteArrayView rest(abPath);
     while (!rest.isEmpty()) {
-        const qsizetype iBad = firstInvalidUtf8(rest);
+        const qsizetype iBad = firstInvalidUtf8(std::string_view(rest.data(), std::size_t(rest.size())));
         const QByteArrayView good = iBad < 0 ? rest : rest.first(iBad);
         const QString sGood = QString::fromUtf8(good);
         sOut += bOneLine ? escapeLine(sGood) : QString(sGood).replace(u'\\', QLatin1String("\\\\"));
@@ -192,8 +192,8 @@ QString jsonLine(const Outcome &o, bool bExplain)
             sLine += jsonMember("offset", QString::number(o.report.iOffset));
         sLine += jsonMember("explanation", jsonString(e.sText));
         if (o.report.fault == SealFault::SealMismatch || bIntact) {
-            sLine += jsonMember("stored_seal", jsonString(o.report.sStored));
-            sLine += jsonMember("computed_seal", jsonString(o.report.sComputed));
+            sLine += jsonMember("stored_seal", jsonString(QString::fromStdU16String(o.report.sStored)));
+            sLine += jsonMember("computed_seal", jsonString(QString::fromStdU16String(o.report.sComputed)));
         }
         if (bIntact) {
             QStringList notes;

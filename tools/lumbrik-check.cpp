@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLocale>
 #include <QThread>
 #include <QTranslator>
@@ -120,16 +119,17 @@ Result checkOne(const lumbrik::WalkEntry &entry, const Options &options)
         o.sUnreadable = lumbrik::unreadableReason(entry.iErrno, false);
     } else {
         const lumbrik::OpenedFile opened = lumbrik::openRegularFile(entry.abPath);
-        QFile fs;
-        if (opened.fd >= 0 && fs.open(opened.fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        if (opened.file) {
+            std::u16string sSignCZ, sSignDw, ErrMsg;
             o.iSize = opened.iSize;
-            o.report = lumbrik::checkVoucherDevice(fs, o.sSignCZ, o.sSignDw, o.ErrMsg,
+            o.report = lumbrik::checkVoucherSource(*opened.file, sSignCZ, sSignDw, ErrMsg,
                                                    options.bExplain ? lumbrik::Detail::Explain : lumbrik::Detail::Verdict);
+            o.sSignCZ = QString::fromStdU16String(sSignCZ);
+            o.sSignDw = QString::fromStdU16String(sSignDw);
+            o.ErrMsg = QString::fromStdU16String(ErrMsg);
         } else {
-            if (opened.fd >= 0)
-                ::close(opened.fd);
             o.sUnreadable = lumbrik::unreadableReason(opened.iErrno, opened.bNotRegular);
-            o.ErrMsg = QString::fromUtf8(lumbrik::SEAL_ERROR_TEXT);
+            o.ErrMsg = QString::fromUtf16(lumbrik::SEAL_ERROR_TEXT);
             o.report.fault = lumbrik::SealFault::CannotOpen;
         }
     }

@@ -7,8 +7,6 @@
 #include <QImageReader>
 #include <QIODevice>
 
-#include <zlib.h>
-
 #include <cstring>
 #include <memory>
 
@@ -46,8 +44,7 @@ bool readsPictureHeader(QFile &file)
     if (ab.size() != PNG_CHUNK_HEAER_LEN + IHDR_DATA_LEN + PNG_CHUNK_CRC_LEN
         || bigEndian32(ab.constData()) != IHDR_DATA_LEN || !ab.mid(4, 4).startsWith("IHDR"))
         return false;
-    const auto *pType = reinterpret_cast<const Bytef *>(ab.constData() + 4);
-    if (crc32(0, pType, 4 + IHDR_DATA_LEN) != bigEndian32(ab.constData() + PNG_CHUNK_HEAER_LEN + IHDR_DATA_LEN))
+    if (crc32(0, ab.constData() + 4, 4 + IHDR_DATA_LEN) != bigEndian32(ab.constData() + PNG_CHUNK_HEAER_LEN + IHDR_DATA_LEN))
         return false;
     const char *pData = ab.constData() + PNG_CHUNK_HEAER_LEN;
     const quint32 iWidth = bigEndian32(pData), iHeight = bigEndian32(pData + 4);

@@ -74,6 +74,12 @@ QFont fontOf(const QString &sFamily)
     return font;
 }
 
+// The label's caption for a verdict on the file named sName.
+QString verdictCaption(bool bIntact, const QString &sName)
+{
+    return QString::fromUtf16(RESULT_CAPTION) + QString::fromStdU16String(verdictText(bIntact, sName.toStdU16String()));
+}
+
 void fillWith(QWidget *w, QPalette::ColorRole role)
 {
     w->setBackgroundRole(role);
@@ -165,7 +171,7 @@ void TForm1::applyColours()
     fillWith(ui->Panel4, QPalette::Base);
     // On a Base background the toolkit would draw the label in the Text colour.
     ui->lbl_CheckResult->setForegroundRole(QPalette::WindowText);
-    showResult(QString::fromUtf8(RESULT_CAPTION), LABEL_BLUE);
+    showResult(QString::fromUtf16(RESULT_CAPTION), LABEL_BLUE);
 }
 
 void TForm1::placeOnScreen()
@@ -208,7 +214,7 @@ void TForm1::FormShow()
 
 void TForm1::initDisp()
 {
-    showResult(QString::fromUtf8(RESULT_CAPTION), LABEL_BLUE);
+    showResult(QString::fromUtf16(RESULT_CAPTION), LABEL_BLUE);
     ui->mo_Czqm->clear();
     ui->mo_Dwqm->clear();
     ui->PageControl1->setCurrentWidget(ui->TabSheet1);
@@ -258,14 +264,16 @@ void TForm1::btn_CheckVoucherClick()
             message(QMessageBox::Warning, QString::fromUtf8("提示"), QString::fromUtf8("指定票据文件不存在！"));
             return;
         }
-        QString sSignCZ, sSignDw, ErrMsg;
-        if (CheckNonTaxVoucher(sFileName, sSignCZ, sSignDw, ErrMsg)) {
-            showResult(QString::fromUtf8(RESULT_CAPTION) + verdictText(true, sFileName), LABEL_BLUE);
-            showSignatures(sSignCZ, sSignDw);
+        std::u16string sSignCZ, sSignDw, ErrMsg;
+        const QString sName = QFileInfo(sFileName).fileName();
+        if (CheckNonTaxVoucher(sFileName.toStdU16String(), sSignCZ, sSignDw, ErrMsg)) {
+            showResult(verdictCaption(true, sName), LABEL_BLUE);
+            showSignatures(QString::fromStdU16String(sSignCZ), QString::fromStdU16String(sSignDw));
             message(QMessageBox::Information, QString::fromUtf8("提示"), QString::fromUtf8("校验通过！"));
         } else {
-            message(QMessageBox::Information, QString::fromUtf8("错啦"), QString::fromUtf8("校验失败，错误信息：") + ErrMsg);
-            showResult(QString::fromUtf8(RESULT_CAPTION) + verdictText(false, sFileName), LABEL_RED);
+            message(QMessageBox::Information, QString::fromUtf8("错啦"),
+                    QString::fromUtf8("校验失败，错误信息：") + QString::fromStdU16String(ErrMsg));
+            showResult(verdictCaption(false, sName), LABEL_RED);
             showSignatures(QString(), QString());
         }
     });

@@ -2,7 +2,7 @@
 // The PNG layout as the seal check and the picture loader read it: the
 // signature, then chunks of length (4 bytes, big-endian), type (4), data, CRC (4).
 
-#include <QtGlobal>
+#include <cstdint>
 
 namespace lumbrik {
 
@@ -12,10 +12,14 @@ inline constexpr int PNG_CHUNK_CRC_LEN = 4;
 inline constexpr char PNG_SIGNATURE[PNG_FILE_HEADER_LEN + 1] = "\x89PNG\r\n\x1a\n";
 
 // The unsigned big-endian number in the four bytes at ab.
-inline quint32 bigEndian32(const char *ab)
+inline std::uint32_t bigEndian32(const char *ab)
 {
-    const auto *p = reinterpret_cast<const uchar *>(ab);
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+    const auto *p = reinterpret_cast<const unsigned char *>(ab);
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
 }
+
+// The CRC-32 of PNG chunks (ISO 3309) of iCount bytes at p, continuing iCrc
+// (0 to start).
+std::uint32_t crc32(std::uint32_t iCrc, const char *p, std::size_t iCount);
 
 } // namespace lumbrik

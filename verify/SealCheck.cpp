@@ -3,24 +3,37 @@
 #include "Utf8.h"
 #include "Voucher.h"
 
-#include <QCryptographicHash>
-#include <QFile>
-#include <QFileInfo>
-
-#include <zlib.h>
-
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace lumbrik {
 namespace {
 
-constexpr qint64 READ_BLOCK_LEN = 256 * 1024;
-constexpr qint64 MAX_DATA_LEN = std::numeric_limits<qint32>::max();
-constexpr int SEAL_START = 9;        // "{\"sign\":\""
-constexpr int SEAL_LEN = 32;
-constexpr int XML_START = 51;        // SEAL_START + SEAL_LEN + "\",\"data\":\""
-constexpr int PAYLOAD_CLOSING_LEN = 2; // "\"}"
+constexpr std::int64_t READ_BLOCK_LEN = 256 * 1024;
+constexpr std::int64_t MAX_DATA_LEN = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t SEAL_START = 9;        // "{\"sign\":\""
+constexpr std::size_t SEAL_LEN = 32;
+constexpr std::size_t XML_START = 51;        // SEAL_START + SEAL_LEN + "\",\"data\":\""
+constexpr std::size_t PAYLOAD_CLOSING_LEN = 2; // "\"}"
+
+// The lower-case hexadecimal text of the bytes ab.
+std::string toHex(const std::string &ab)
+{
+    static const char DIGITS[] = "0123456789abcdef";
+    std::string sHex;
+    for (const char c : ab) {
+        sHex += DIGITS[static_cast<unsigned char>(c) >> 4];
+        sHex += DIGITS[static_cast<unsigned char>(c) & 0xF];
+    }
+    return sHex;
+}
+
+std::u16string fromAscii(const std::string &s)
+{
+    return std::u16string(s.begin(), s.end());
+}
 
 // Reads a device front to back through one fixed buffer, so that chunk headers,
 // skips and image data cost no system call each. The size is taken once: a
@@ -28,20 +41,20 @@ constexpr int PAYLOAD_CLOSING_LEN = 2; // "\"}"
 class SequentialReader
 {
 public:
-    explicit SequentialReader(QIODevice &fs) : fs(fs), iSize(fs.size()), iPos(fs.pos()) { abBuffer.resize(READ_BLOCK_LEN); }
+    explicit SequentialReader(ByteSource &fs) : fs(fs), iSize(fs.size()) { abBuffer.resize(READ_BLOCK_LEN); }
 
-    qint64 pos() const { return iPos; }
-    qint64 remaining() const { return iSize - iPos; }
+    std::int64_t pos() const { return iPos; }
+    std::int64_t remaining() const { return iSize - iPos; }
 
     // Hands exactly iLen bytes to sink in pieces; false when the device ends sooner.
     template <class Sink>
-    bool consume(qint64 iLen, Sink sink)
+    bool consume(std::int64_t iLen, Sink sink)
     {
         while (iLen > 0) {
             if (iBegin == iEnd && !fill())
                 return false;
-            const qint64 iTake = qMin(iLen, iEnd - iBegin);
-            sink(abBuffer.constData() + iBegin, iTake);
+            const std::int64_t iTake = std::min(iLen, iEnd - iBegin);
+            sink(abBuffer.data() + iBegin, iTake);
             iBegin += iTake;
             iPos += iTake;
             iLen -= iTake;
@@ -50,16 +63,16 @@ public:
     }
 
     // Copies exactly iLen bytes to p; false when the device ends sooner.
-    bool read(char *p, qint64 iLen)
+    bool read(char *p, std::int64_t iLen)
     {
-        return consume(iLen, [&p](const char *pFrom, qint64 iCount) {
+        return consume(iLen, [&p](const char *pFrom, std::int64_t iCount) {
             std::memcpy(p, pFrom, size_t(iCount));
             p += iCount;
         });
     }
 
     // Moves iLen bytes forward; moving past the end is allowed.
-    void skip(qint64 iLen)
+    void skip(std::int64_t iLen)
     {
         if (iLen <= iEnd - iBegin) {
             iBegin += iLen;
@@ -79,7 +92,7 @@ private:
                 return false;
             bInStep = true;
         }
-        const qint64 iGot = fs.read(abBuffer.data(), abBuffer.size());
+        const std::int64_t iGot = fs.read(abBuffer.data(), std::int64_t(abBuffer.size()));
         if (iGot <= 0)
             return false;
         iBegin = 0;
@@ -87,11 +100,11 @@ private:
         return true;
     }
 
-    QIODevice &fs;
-    const qint64 iSize;
-    QByteArray abBuffer;
-    qint64 iBegin = 0, iEnd = 0; // unread part of abBuffer
-    qint64 iPos;                 // device position of the next unread byte
+    ByteSource &fs;
+    const std::int64_t iSize;
+    std::string abBuffer;
+    std::int64_t iBegin = 0, iEnd = 0; // unread part of abBuffer
+    std::int64_t iPos = 0;             // position of the next unread byte
     bool bInStep = true;         // the device stands where the buffer ends
 };
 
@@ -99,7 +112,7 @@ private:
 class SealWalk
 {
 public:
-    SealWalk(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg, Detail detail)
+    SealWalk(ByteSource &fs, std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg, Detail detail)
         : reader(fs), sSignCZ(sSignCZ), sSignDw(sSignDw), ErrMsg(ErrMsg), bCheckCrcs(detail == Detail::Explain)
     {
     }
@@ -117,16 +130,16 @@ public:
     }
 
 private:
-    bool fail(SealFault fault, qint64 iOffset)
+    bool fail(SealFault fault, std::int64_t iOffset)
     {
         report.fault = fault;
         report.iOffset = iOffset;
         return false;
     }
 
-    bool failInChunk(SealFault fault, qint64 iOffset, const char *abType, qint64 iLen)
+    bool failInChunk(SealFault fault, std::int64_t iOffset, const char *abType, std::int64_t iLen)
     {
-        report.abChunkType = QByteArray(abType, 4);
+        report.abChunkType = std::string(abType, 4);
         report.iChunkLength = iLen;
         return fail(fault, iOffset);
     }
@@ -135,10 +148,10 @@ private:
     bool readSignature()
     {
         char abSignature[PNG_FILE_HEADER_LEN];
-        const qint64 iHave = qBound(qint64(0), reader.remaining(), qint64(PNG_FILE_HEADER_LEN));
+        const std::int64_t iHave = std::clamp(reader.remaining(), std::int64_t(0), std::int64_t(PNG_FILE_HEADER_LEN));
         const bool bRead = reader.read(abSignature, iHave);
         if (!bRead || iHave < PNG_FILE_HEADER_LEN || std::memcmp(abSignature, PNG_SIGNATURE, PNG_FILE_HEADER_LEN) != 0) {
-            report.abSignature = QByteArray(abSignature, bRead ? iHave : 0);
+            report.abSignature = std::string(abSignature, std::size_t(bRead ? iHave : 0));
             return fail(SealFault::NotPng, 0);
         }
         return true;
@@ -147,16 +160,16 @@ private:
     // Handles the chunk at the reader's position; false ends the walk with a fault.
     bool readChunk()
     {
-        const qint64 iStart = reader.pos();
+        const std::int64_t iStart = reader.pos();
         char abHeader[PNG_CHUNK_HEAER_LEN];
         if (!reader.read(abHeader, PNG_CHUNK_HEAER_LEN))
             return fail(SealFault::CutInHeader, iStart);
         const char *abChunkLength = abHeader;
         const char *abChunkType = abHeader + 4;
-        const qint64 iLen = bigEndian32(abChunkLength);
+        const std::int64_t iLen = bigEndian32(abChunkLength);
         if (bSawPayload)
             ++report.iChunksAfterEnd;
-        iCrc = crc32(0, Z_NULL, 0);
+        iCrc = 0;
         addToCrc(abChunkType, 4);
 
         const bool bIsEnd = std::memcmp(abChunkType, "IEND", 4) == 0;
@@ -166,7 +179,7 @@ private:
                 reader.skip(iLen + PNG_CHUNK_CRC_LEN);
                 return true;
             }
-            reader.consume(iLen, [this](const char *p, qint64 iCount) { addToCrc(p, iCount); });
+            reader.consume(iLen, [this](const char *p, std::int64_t iCount) { addToCrc(p, iCount); });
             endChunk(iStart, abChunkType);
             return true;
         }
@@ -181,62 +194,62 @@ private:
     }
 
     // Steps over the CRC of the chunk at iStart, checking it when asked to.
-    void endChunk(qint64 iStart, const char *abType)
+    void endChunk(std::int64_t iStart, const char *abType)
     {
         char abCrc[PNG_CHUNK_CRC_LEN];
         if (!bCheckCrcs || reader.remaining() < PNG_CHUNK_CRC_LEN) {
             reader.skip(PNG_CHUNK_CRC_LEN);
         } else if (reader.read(abCrc, PNG_CHUNK_CRC_LEN) && bigEndian32(abCrc) != iCrc) {
-            report.badCrcs << ChunkRef{iStart, QByteArray(abType, 4)};
+            report.badCrcs.push_back(ChunkRef{iStart, std::string(abType, 4)});
         }
     }
 
-    void addToCrc(const char *p, qint64 iCount)
+    void addToCrc(const char *p, std::int64_t iCount)
     {
         if (bCheckCrcs)
-            iCrc = crc32_z(iCrc, reinterpret_cast<const Bytef *>(p), size_t(iCount));
+            iCrc = crc32(iCrc, p, std::size_t(iCount));
     }
 
     // Feeds one IDAT chunk's data to the digest in file order.
-    bool hashImageData(qint64 iLen, qint64 iStart)
+    bool hashImageData(std::int64_t iLen, std::int64_t iStart)
     {
-        const bool bWhole = reader.consume(iLen, [this](const char *p, qint64 iCount) {
-            AMD5.addData(QByteArrayView(p, iCount));
+        const bool bWhole = reader.consume(iLen, [this](const char *p, std::int64_t iCount) {
+            AMD5->add(p, std::size_t(iCount));
             addToCrc(p, iCount);
         });
         return bWhole || failInChunk(SealFault::CutInData, iStart, "IDAT", iLen);
     }
 
     // Reads one IEND chunk's payload: its stored seal and its signatures.
-    bool readPayload(qint64 iLen, qint64 iStart)
+    bool readPayload(std::int64_t iLen, std::int64_t iStart)
     {
-        QByteArray abChunkData(iLen, Qt::Uninitialized);
+        std::string abChunkData(std::size_t(iLen), '\0');
         if (!reader.read(abChunkData.data(), iLen))
             return failInChunk(SealFault::CutInData, iStart, "IEND", iLen);
-        addToCrc(abChunkData.constData(), iLen);
-        QString sJson;
+        addToCrc(abChunkData.data(), iLen);
+        std::u16string sJson;
         if (!decodeUtf8Strict(abChunkData, sJson)) {
             report.iPayloadByte = firstInvalidUtf8(abChunkData);
             return failInChunk(SealFault::InvalidUtf8, iStart + PNG_CHUNK_HEAER_LEN + report.iPayloadByte, "IEND", iLen);
         }
-        if (sJson.isEmpty())
+        if (sJson.empty())
             return failInChunk(SealFault::EmptyPayload, iStart, "IEND", iLen);
         bSawPayload = true;
-        sSign = sJson.mid(SEAL_START, SEAL_LEN);
+        sSign = sJson.substr(std::min(SEAL_START, sJson.size()), SEAL_LEN);
         report.sStored = sSign;
-        QString sXml = sJson.mid(XML_START);
-        sXml.chop(PAYLOAD_CLOSING_LEN);
+        std::u16string sXml = sJson.substr(std::min(XML_START, sJson.size()));
+        sXml.resize(sXml.size() - std::min(PAYLOAD_CLOSING_LEN, sXml.size()));
         GetXMLData(sXml, sSignCZ, sSignDw, ErrMsg);
         return true;
     }
 
     void compareSeal()
     {
-        const QByteArray abImageDigest = AMD5.result().toHex();
-        AMD5.reset();
-        AMD5.addData(abImageDigest);
-        AMD5.addData(QByteArrayView(SEAL_SALT));
-        report.sComputed = QString::fromLatin1(AMD5.result().toHex());
+        const std::string sImageDigest = toHex(AMD5->finish());
+        const std::unique_ptr<Md5> sealDigest = platform::createMd5();
+        sealDigest->add(sImageDigest.data(), sImageDigest.size());
+        sealDigest->add(SEAL_SALT, std::strlen(SEAL_SALT));
+        report.sComputed = fromAscii(toHex(sealDigest->finish()));
         if (!bSawPayload)
             fail(SealFault::NoPayload, -1);
         else if (report.sComputed != sSign)
@@ -244,18 +257,18 @@ private:
     }
 
     SequentialReader reader;
-    QString &sSignCZ;
-    QString &sSignDw;
-    QString &ErrMsg;
-    QCryptographicHash AMD5{QCryptographicHash::Md5};
-    QString sSign;
+    std::u16string &sSignCZ;
+    std::u16string &sSignDw;
+    std::u16string &ErrMsg;
+    std::unique_ptr<Md5> AMD5 = platform::createMd5();
+    std::u16string sSign;
     bool bSawPayload = false; // an IEND chunk with a payload was read: later chunks come after it
     const bool bCheckCrcs;
-    uLong iCrc = 0;          // of the current chunk's type and data
+    std::uint32_t iCrc = 0;   // of the current chunk's type and data
     SealReport report;
 };
 
-void clearOutputs(QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
+void clearOutputs(std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg)
 {
     ErrMsg.clear();
     sSignCZ.clear();
@@ -264,7 +277,8 @@ void clearOutputs(QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
 
 } // namespace
 
-SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg, Detail detail)
+SealReport checkVoucherSource(ByteSource &fs, std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg,
+                              Detail detail)
 {
     clearOutputs(sSignCZ, sSignDw, ErrMsg);
     SealReport report;
@@ -274,25 +288,29 @@ SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw,
         report.fault = SealFault::Exception;
     }
     if (report.fault != SealFault::None)
-        ErrMsg = QString::fromUtf8(SEAL_ERROR_TEXT);
+        ErrMsg = SEAL_ERROR_TEXT;
     return report;
 }
 
-SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg, Detail detail)
+SealReport checkVoucherFile(const std::u16string &sFile, std::u16string &sSignCZ, std::u16string &sSignDw,
+                            std::u16string &ErrMsg, Detail detail)
 {
-    // Only regular files: opening a FIFO would block, a device could be endless.
-    QFile fs(sFile);
-    if (!QFileInfo(sFile).isFile() || !fs.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    std::unique_ptr<ByteSource> fs;
+    try {
+        fs = platform::openFile(sFile);
+    } catch (...) {
+    }
+    if (!fs) {
         clearOutputs(sSignCZ, sSignDw, ErrMsg);
-        ErrMsg = QString::fromUtf8(SEAL_ERROR_TEXT);
+        ErrMsg = SEAL_ERROR_TEXT;
         SealReport report;
         report.fault = SealFault::CannotOpen;
         return report;
     }
-    return checkVoucherDevice(fs, sSignCZ, sSignDw, ErrMsg, detail);
+    return checkVoucherSource(*fs, sSignCZ, sSignDw, ErrMsg, detail);
 }
 
-bool CheckNonTaxVoucher(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
+bool CheckNonTaxVoucher(const std::u16string &sFile, std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg)
 {
     return checkVoucherFile(sFile, sSignCZ, sSignDw, ErrMsg).fault == SealFault::None;
 }

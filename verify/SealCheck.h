@@ -1,20 +1,19 @@
 #pragma once
-// The seal check over any random-access device, with the cause of its verdict.
+// The seal check over any byte source, with the cause of its verdict.
 // CheckNonTaxVoucher is this walk over the opened file; the fuzzers and the
 // command-line checker's explanations use it directly.
 
 #include "PngChunk.h"
+#include "Platform.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-
-class QIODevice;
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace lumbrik {
 
 inline constexpr char SEAL_SALT[] = "quvelt-ibrod-58";
-inline constexpr char SEAL_ERROR_TEXT[] = "获取加密信息失败！";
+inline constexpr char16_t SEAL_ERROR_TEXT[] = u"获取加密信息失败！";
 
 // Why a check ended as it did. Every fault but None fails the check.
 enum class SealFault {
@@ -33,21 +32,21 @@ enum class SealFault {
 
 // A chunk named by where it starts in the file.
 struct ChunkRef {
-    qint64 iOffset = 0;
-    QByteArray abType;
+    std::int64_t iOffset = 0;
+    std::string abType;
 };
 
 struct SealReport {
     SealFault fault = SealFault::None;
-    qint64 iOffset = -1;        // start of the chunk at fault, or of the first bad payload byte
-    QByteArray abChunkType;     // the chunk at fault, and its length field
-    qint64 iChunkLength = -1;
-    qint64 iPayloadByte = -1;   // InvalidUtf8: the first bad byte, counted in the payload
-    QByteArray abSignature;     // NotPng: the file's first bytes, eight at most
-    QString sStored;            // the stored seal of the last payload read
-    QString sComputed;          // the recomputed seal, once the walk reached the end
-    qint64 iChunksAfterEnd = 0; // chunks that follow the first IEND chunk
-    QList<ChunkRef> badCrcs;    // chunks whose CRC does not match; with Detail::Explain only
+    std::int64_t iOffset = -1;        // start of the chunk at fault, or of the first bad payload byte
+    std::string abChunkType;          // the chunk at fault, and its length field
+    std::int64_t iChunkLength = -1;
+    std::int64_t iPayloadByte = -1;   // InvalidUtf8: the first bad byte, counted in the payload
+    std::string abSignature;          // NotPng: the file's first bytes, eight at most
+    std::u16string sStored;           // the stored seal of the last payload read
+    std::u16string sComputed;         // the recomputed seal, once the walk reached the end
+    std::int64_t iChunksAfterEnd = 0; // chunks that follow the first IEND chunk
+    std::vector<ChunkRef> badCrcs;    // chunks whose CRC does not match; with Detail::Explain only
 };
 
 // How much a check looks at. The verdict is the same either way.
@@ -56,13 +55,13 @@ enum class Detail {
     Explain, // also every chunk's CRC, which the seal does not cover
 };
 
-// Checks the voucher on fs, open for reading and at position 0, exactly as
-// CheckNonTaxVoucher checks a file, outputs and failure text included.
-SealReport checkVoucherDevice(QIODevice &fs, QString &sSignCZ, QString &sSignDw, QString &ErrMsg,
+// Checks the voucher in fs, at position 0, exactly as CheckNonTaxVoucher checks
+// a file, outputs and failure text included.
+SealReport checkVoucherSource(ByteSource &fs, std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg,
                               Detail detail = Detail::Verdict);
 
 // CheckNonTaxVoucher, with its report.
-SealReport checkVoucherFile(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg,
-                            Detail detail = Detail::Verdict);
+SealReport checkVoucherFile(const std::u16string &sFile, std::u16string &sSignCZ, std::u16string &sSignDw,
+                            std::u16string &ErrMsg, Detail detail = Detail::Verdict);
 
 } // namespace lumbrik

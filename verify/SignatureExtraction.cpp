@@ -1,32 +1,89 @@
+#include "Platform.h"
 #include "Voucher.h"
-
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace lumbrik {
 namespace {
 
-const QString EINVOICE_SIGNATURE = QStringLiteral("EInvoiceSignature");
-const QString SIGNATURE = QStringLiteral("Signature");
-const QString SIGNATURE_VALUE = QStringLiteral("SignatureValue");
-const QString ID = QStringLiteral("id");
-const QString INVOICING_PARTY = QStringLiteral("InvoicingParty");
-const QString SUPERVISOR_PARTY = QStringLiteral("SupervisorParty");
+const std::u16string EINVOICE_SIGNATURE = u"EInvoiceSignature";
+const std::u16string SIGNATURE = u"Signature";
+const std::u16string SIGNATURE_VALUE = u"SignatureValue";
+const std::u16string ID = u"id";
+const std::u16string INVOICING_PARTY = u"InvoicingParty";
+const std::u16string SUPERVISOR_PARTY = u"SupervisorParty";
+constexpr char16_t BYTE_ORDER_MARK = 0xFEFF;
 
 constexpr int BLOCK_DEPTH = 2;     // EInvoiceSignature, a child of the document element
 constexpr int SIGNATURE_DEPTH = 3; // Signature
 constexpr int VALUE_DEPTH = 4;     // SignatureValue
 
-bool isXmlSpace(QChar c)
+bool isXmlSpace(char16_t c)
 {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
-bool isBlank(const QString &s)
+bool isBlank(const std::u16string &s)
 {
     return std::all_of(s.begin(), s.end(), isXmlSpace);
+}
+
+char16_t foldAsciiCase(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// Name-space URIs match when they differ at most in the case of ASCII letters;
+// every other code unit must be the same, so no look-alike folds into a letter.
+bool sameNamespace(const std::u16string &a, const std::u16string &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char16_t x, char16_t y) { return foldAsciiCase(x) == foldAsciiCase(y); });
+}
+
+bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The position of the first UTF-16 code unit that is half of a surrogate pair
+// without its other half, or npos. Such a unit is no XML character.
+std::size_t firstUnpairedSurrogate(const std::u16string &s)
+{
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (isHighSurrogate(s[i]) && i + 1 < s.size() && isLowSurrogate(s[i + 1]))
+            ++i;
+        else if (isHighSurrogate(s[i]) || isLowSurrogate(s[i]))
+            return i;
+    }
+    return std::u16string::npos;
+}
+
+std::u16string decimal(std::size_t i)
+{
+    const std::string s = std::to_string(i);
+    return std::u16string(s.begin(), s.end());
+}
+
+// Why sXml cannot be a well-formed document, for reasons a reader that gets
+// the text as bytes would not see: an unpaired surrogate cannot be encoded,
+// and a leading byte-order mark would be taken for the encoding's.
+std::u16string textFault(const std::u16string &sXml)
+{
+    if (!sXml.empty() && sXml.front() == BYTE_ORDER_MARK)
+        return u"Text before the document element: a byte-order mark";
+    const std::size_t i = firstUnpairedSurrogate(sXml);
+    if (i != std::u16string::npos)
+        return u"Not an XML character: an unpaired surrogate at code unit " + decimal(i + 1);
+    return std::u16string();
+}
+
+const std::u16string *attribute(const XmlToken &t, const std::u16string &sName)
+{
+    for (const XmlAttribute &a : t.attributes)
+        if (a.sQualifiedName == sName)
+            return &a.sValue;
+    return nullptr;
 }
 
 // The child nodes of one SignatureValue element, as a DOM that drops blank text
@@ -34,33 +91,33 @@ bool isBlank(const QString &s)
 class ValueContent
 {
 public:
-    void addText(const QString &s) { sPendingText += s; }
+    void addText(const std::u16string &s) { sPendingText += s; }
 
-    void addCData(const QString &s)
+    void addCData(const std::u16string &s)
     {
         flushText();
-        addNode(s.isEmpty() ? Kind::Other : Kind::CData, s);
+        addNode(s.empty() ? Kind::Other : Kind::CData, s);
     }
 
     void addOther()
     {
         flushText();
-        addNode(Kind::Other, QString());
+        addNode(Kind::Other, std::u16string());
     }
 
     // The element's text value, or false with the reason in sError.
-    bool value(QString &sValue, QString &sError)
+    bool value(std::u16string &sValue, std::u16string &sError)
     {
         flushText();
         if (iNodes == 0)
-            sError = QStringLiteral("SignatureValue has no content");
+            sError = u"SignatureValue has no content";
         else if (iNodes > 1)
-            sError = QStringLiteral("SignatureValue holds more than one node");
+            sError = u"SignatureValue holds more than one node";
         else if (kind == Kind::Other)
-            sError = QStringLiteral("SignatureValue holds no text");
+            sError = u"SignatureValue holds no text";
         else
             sValue = sText;
-        return sError.isEmpty();
+        return sError.empty();
     }
 
 private:
@@ -68,12 +125,12 @@ private:
 
     void flushText()
     {
-        if (!sPendingText.isEmpty() && !isBlank(sPendingText))
+        if (!sPendingText.empty() && !isBlank(sPendingText))
             addNode(Kind::Text, sPendingText);
         sPendingText.clear();
     }
 
-    void addNode(Kind k, const QString &s)
+    void addNode(Kind k, const std::u16string &s)
     {
         if (++iNodes == 1) {
             kind = k;
@@ -81,51 +138,11 @@ private:
         }
     }
 
-    QString sPendingText;
-    qint64 iNodes = 0;
+    std::u16string sPendingText;
+    std::int64_t iNodes = 0;
     Kind kind = Kind::Other;
-    QString sText;
+    std::u16string sText;
 };
-
-char16_t foldAsciiCase(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
-}
-
-// Name-space URIs match when they differ at most in the case of ASCII letters;
-// every other code unit must be the same, so no look-alike folds into a letter.
-bool sameNamespace(QStringView a, QStringView b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](QChar x, QChar y) { return foldAsciiCase(x) == foldAsciiCase(y); });
-}
-
-// The position of the first UTF-16 code unit that is half of a surrogate pair
-// without its other half, or -1. Such a unit is no XML character.
-qsizetype firstUnpairedSurrogate(const QString &s)
-{
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
-            ++i;
-        else if (s[i].isSurrogate())
-            return i;
-    }
-    return -1;
-}
-
-// Why sXml cannot be a well-formed document for reasons the reader would not
-// see: it is handed the text as UTF-8, which has no unpaired surrogates and
-// whose leading byte-order mark the reader drops.
-QString textFault(const QString &sXml)
-{
-    if (sXml.startsWith(QChar(0xFEFF)))
-        return QStringLiteral("Text before the document element: a byte-order mark");
-    const qsizetype i = firstUnpairedSurrogate(sXml);
-    if (i >= 0)
-        return QStringLiteral("Not an XML character: an unpaired surrogate at code unit %1").arg(i + 1);
-    return QString();
-}
 
 // One pass over the document that finds what a walk of its DOM would find:
 // the signatures are copied in document order, and an error in a value stops
@@ -133,64 +150,64 @@ QString textFault(const QString &sXml)
 class SignatureScan
 {
 public:
-    explicit SignatureScan(const QString &sXmlData) : xml(sXmlData) {}
+    explicit SignatureScan(const std::u16string &sXml) : xml(platform::readXml(sXml)) {}
 
-    bool run(QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
+    bool run(std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg)
     {
-        while (!xml.atEnd()) {
-            xml.readNext();
-            handleToken();
-        }
-        if (xml.hasError()) {
-            ErrMsg = xml.errorString();
-            return false;
+        for (XmlToken t = xml->next(); t.kind != XmlToken::Kind::EndOfDocument; t = xml->next()) {
+            if (t.kind == XmlToken::Kind::Error) {
+                ErrMsg = t.sText;
+                return false;
+            }
+            handleToken(t);
         }
         sSignCZ = sFoundCZ;
         sSignDw = sFoundDw;
-        if (!sValueError.isEmpty()) {
+        if (!sValueError.empty()) {
             ErrMsg = sValueError;
             return false;
         }
-        return !(sSignCZ + sSignDw).isEmpty();
+        return !(sSignCZ + sSignDw).empty();
     }
 
 private:
-    void handleToken()
+    void handleToken(const XmlToken &t)
     {
-        switch (xml.tokenType()) {
-        case QXmlStreamReader::StartElement:
-            startElement();
+        switch (t.kind) {
+        case XmlToken::Kind::StartElement:
+            startElement(t);
             break;
-        case QXmlStreamReader::EndElement:
+        case XmlToken::Kind::EndElement:
             endElement();
             break;
-        case QXmlStreamReader::Characters:
-            if (iDepth == VALUE_DEPTH && pValue) {
-                if (xml.isCDATA())
-                    pValue->addCData(xml.text().toString());
-                else
-                    pValue->addText(xml.text().toString());
-            }
+        case XmlToken::Kind::Text:
+            if (iDepth == VALUE_DEPTH && pValue)
+                pValue->addText(t.sText);
             break;
-        case QXmlStreamReader::Comment:
-        case QXmlStreamReader::ProcessingInstruction:
-        case QXmlStreamReader::EntityReference:
+        case XmlToken::Kind::CData:
+            if (iDepth == VALUE_DEPTH && pValue)
+                pValue->addCData(t.sText);
+            break;
+        case XmlToken::Kind::Comment:
+        case XmlToken::Kind::ProcessingInstruction:
+        case XmlToken::Kind::EntityReference:
             if (iDepth == VALUE_DEPTH && pValue)
                 pValue->addOther();
             break;
-        default:
+        case XmlToken::Kind::Error:
+        case XmlToken::Kind::EndOfDocument:
             break;
         }
     }
 
-    void startElement()
+    void startElement(const XmlToken &t)
     {
         ++iDepth;
         if (iDepth == BLOCK_DEPTH)
-            bInBlock = xml.qualifiedName() == EINVOICE_SIGNATURE;
+            bInBlock = t.sQualifiedName == EINVOICE_SIGNATURE;
         else if (iDepth == SIGNATURE_DEPTH && bInBlock)
-            startSignature();
-        else if (iDepth == VALUE_DEPTH && pParty && !bValueFound && isSignatureValue())
+            startSignature(t);
+        else if (iDepth == VALUE_DEPTH && pParty && !bValueFound && isSignatureValue(t))
             startValue();
         else if (iDepth == VALUE_DEPTH + 1 && pValue)
             pValue->addOther();
@@ -205,28 +222,27 @@ private:
         --iDepth;
     }
 
-    void startSignature()
+    void startSignature(const XmlToken &t)
     {
         pParty = nullptr;
         bValueFound = false;
-        if (xml.qualifiedName() != SIGNATURE || !sValueError.isEmpty())
+        if (t.sQualifiedName != SIGNATURE || !sValueError.empty())
             return;
-        const QXmlStreamAttributes attributes = xml.attributes();
-        if (!attributes.hasAttribute(ID))
+        const std::u16string *pId = attribute(t, ID);
+        if (!pId)
             return;
-        const QStringView sId = attributes.value(ID);
-        if (sId == INVOICING_PARTY)
+        if (*pId == INVOICING_PARTY)
             pParty = &sFoundDw;
-        else if (sId == SUPERVISOR_PARTY)
+        else if (*pId == SUPERVISOR_PARTY)
             pParty = &sFoundCZ;
-        sSignatureNamespace = xml.namespaceUri().toString();
+        sSignatureNamespace = t.sNamespaceUri;
     }
 
-    bool isSignatureValue() const
+    bool isSignatureValue(const XmlToken &t) const
     {
-        if (xml.qualifiedName() != SIGNATURE_VALUE && xml.name() != SIGNATURE_VALUE)
+        if (t.sQualifiedName != SIGNATURE_VALUE && t.sLocalName != SIGNATURE_VALUE)
             return false;
-        return sSignatureNamespace.isEmpty() || sameNamespace(xml.namespaceUri(), sSignatureNamespace);
+        return sSignatureNamespace.empty() || sameNamespace(t.sNamespaceUri, sSignatureNamespace);
     }
 
     void startValue()
@@ -238,7 +254,7 @@ private:
 
     void endValue()
     {
-        QString sValue;
+        std::u16string sValue;
         if (value.value(sValue, sValueError))
             *pParty = sValue;
         else
@@ -246,39 +262,47 @@ private:
         pValue = nullptr;
     }
 
-    QXmlStreamReader xml;
+    std::unique_ptr<XmlTokenReader> xml;
     int iDepth = 0;
     bool bInBlock = false;
-    QString *pParty = nullptr;     // where the current Signature's value goes
-    QString sSignatureNamespace;
-    bool bValueFound = false;      // only the first SignatureValue of a Signature counts
+    std::u16string *pParty = nullptr;   // where the current Signature's value goes
+    std::u16string sSignatureNamespace;
+    bool bValueFound = false;           // only the first SignatureValue of a Signature counts
     ValueContent value;
-    ValueContent *pValue = nullptr; // set while inside the SignatureValue that counts
-    QString sFoundCZ, sFoundDw, sValueError;
+    ValueContent *pValue = nullptr;     // set while inside the SignatureValue that counts
+    std::u16string sFoundCZ, sFoundDw, sValueError;
 };
+
+std::u16string fromAscii(const char *s)
+{
+    std::u16string sOut;
+    for (; *s; ++s)
+        sOut += char16_t(static_cast<unsigned char>(*s));
+    return sOut;
+}
 
 } // namespace
 
-bool GetXMLData(const QString &sXmlData, QString &sSignCZ, QString &sSignDw, QString &ErrMsg)
+bool GetXMLData(const std::u16string &sXmlData, std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg)
 {
     sSignCZ.clear();
     sSignDw.clear();
     ErrMsg.clear();
-    if (sXmlData.isEmpty()) {
-        ErrMsg = QStringLiteral("The XML text is empty: there is no document element");
+    if (sXmlData.empty()) {
+        ErrMsg = u"The XML text is empty: there is no document element";
         return false;
     }
     // The text is decoded already; a leading byte-order mark is not part of it.
-    const QString sXml = sXmlData.startsWith(QChar(0xFEFF)) ? sXmlData.mid(1) : sXmlData;
+    const std::u16string sXml = sXmlData.front() == BYTE_ORDER_MARK ? sXmlData.substr(1) : sXmlData;
     ErrMsg = textFault(sXml);
-    if (!ErrMsg.isEmpty())
+    if (!ErrMsg.empty())
         return false;
     try {
         return SignatureScan(sXml).run(sSignCZ, sSignDw, ErrMsg);
     } catch (const std::exception &e) {
-        ErrMsg = QString::fromLocal8Bit(e.what());
+        ErrMsg = fromAscii(e.what());
     } catch (...) {
-        ErrMsg = QStringLiteral("The extraction stopped on an unknown error");
+        ErrMsg = u"The extraction stopped on an unknown error";
     }
     return false;
 }

@@ -1,41 +1,37 @@
 #include "Utf8.h"
 
-#include <QStringDecoder>
-
 namespace lumbrik {
+namespace {
 
-bool decodeUtf8Strict(const QByteArray &abData, QString &sText)
+// Walks abData as UTF-8, appending each code point to *pText when given; the
+// index of the first ill-formed byte, or -1.
+std::ptrdiff_t walkUtf8(std::string_view abData, std::u16string *pText)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString sDecoded = decoder.decode(abData);
-    if (decoder.hasError())
-        return false;
-    sText = std::move(sDecoded);
-    return true;
-}
-
-qsizetype firstInvalidUtf8(QByteArrayView abData)
-{
-    const auto *p = reinterpret_cast<const uchar *>(abData.data());
-    const qsizetype n = abData.size();
-    for (qsizetype i = 0; i < n;) {
-        const uchar b = p[i];
+    const auto *p = reinterpret_cast<const unsigned char *>(abData.data());
+    const std::ptrdiff_t n = std::ptrdiff_t(abData.size());
+    for (std::ptrdiff_t i = 0; i < n;) {
+        const unsigned char b = p[i];
         int iLen = 0;
-        uchar lo = 0x80, hi = 0xBF; // the bounds of the second byte
+        unsigned char lo = 0x80, hi = 0xBF; // the bounds of the second byte
+        char32_t c = 0;
         if (b < 0x80) {
+            if (pText)
+                pText->push_back(char16_t(b));
             ++i;
             continue;
         } else if (b >= 0xC2 && b <= 0xDF) {
             iLen = 2;
+            c = b & 0x1F;
         } else if (b >= 0xE0 && b <= 0xEF) {
             iLen = 3;
+            c = b & 0x0F;
             if (b == 0xE0)
                 lo = 0xA0; // no overlong forms
             else if (b == 0xED)
                 hi = 0x9F; // no surrogates
         } else if (b >= 0xF0 && b <= 0xF4) {
             iLen = 4;
+            c = b & 0x07;
             if (b == 0xF0)
                 lo = 0x90;
             else if (b == 0xF4)
@@ -43,17 +39,41 @@ qsizetype firstInvalidUtf8(QByteArrayView abData)
         } else {
             return i;
         }
-        if (i + iLen > n)
+        if (i + iLen > n || p[i + 1] < lo || p[i + 1] > hi)
             return i;
-        if (p[i + 1] < lo || p[i + 1] > hi)
-            return i;
-        for (int k = 2; k < iLen; ++k) {
+        for (int k = 1; k < iLen; ++k) {
             if (p[i + k] < 0x80 || p[i + k] > 0xBF)
                 return i;
+            c = c << 6 | (p[i + k] & 0x3F);
+        }
+        if (pText) {
+            if (c >= 0x10000) {
+                pText->push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
+                pText->push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            } else {
+                pText->push_back(char16_t(c));
+            }
         }
         i += iLen;
     }
     return -1;
+}
+
+} // namespace
+
+bool decodeUtf8Strict(std::string_view abData, std::u16string &sText)
+{
+    std::u16string sDecoded;
+    sDecoded.reserve(abData.size());
+    if (walkUtf8(abData, &sDecoded) >= 0)
+        return false;
+    sText = std::move(sDecoded);
+    return true;
+}
+
+std::ptrdiff_t firstInvalidUtf8(std::string_view abData)
+{
+    return walkUtf8(abData, nullptr);
 }
 
 } // namespace lumbrik

@@ -1,14 +1,10 @@
 #include "VerdictText.h"
 
-#include <QFileInfo>
-
 namespace lumbrik {
 
-QString verdictText(bool bIntact, const QString &sFile)
+std::u16string verdictText(bool bIntact, const std::u16string &sName)
 {
-    const QString sName = QFileInfo(sFile).fileName();
-    return bIntact ? QString::fromUtf8("自应用本签名以来，“%1”没有被篡改。").arg(sName)
-                   : QString::fromUtf8("自应用本签名以来，“%1”已被篡改，请停止使用。").arg(sName);
+    return u"自应用本签名以来，“" + sName + (bIntact ? u"”没有被篡改。" : u"”已被篡改，请停止使用。");
 }
 
 } // namespace lumbrik

@@ -1,15 +1,15 @@
 #pragma once
-// The words in which a verdict is shown to the operator, shared by the window
-// and the command-line checker so that both say the same thing.
+// The words in which a verdict is shown to the operator, shared by the windows
+// and the command-line checker so that all say the same thing.
 
-#include <QString>
+#include <string>
 
 namespace lumbrik {
 
-inline constexpr char RESULT_CAPTION[] = "查验结果：";
+inline constexpr char16_t RESULT_CAPTION[] = u"查验结果：";
 
-// The verdict on the file sFile, named by its last path component, without the
-// leading "查验结果：".
-QString verdictText(bool bIntact, const QString &sFile);
+// The verdict on the file named sName (the last component of its path),
+// without the leading "查验结果：".
+std::u16string verdictText(bool bIntact, const std::u16string &sName);
 
 } // namespace lumbrik

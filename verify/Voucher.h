@@ -5,8 +5,9 @@
 // {"sign":"<32 hex digits>","data":"<voucher XML>"}. The seal is
 // md5hex(md5hex(all IDAT data, in file order) + salt); it covers the
 // compressed image data only, not the XML and not the signatures.
+// Text is UTF-16, as the system's own strings are.
 
-#include <QString>
+#include <string>
 
 namespace lumbrik {
 
@@ -15,11 +16,11 @@ namespace lumbrik {
 // is "获取加密信息失败！"; after success it may still hold the signature
 // extraction's error text, which the verdict does not depend on.
 // sSignCZ and sSignDw are what the extraction left for the last payload read.
-bool CheckNonTaxVoucher(const QString &sFile, QString &sSignCZ, QString &sSignDw, QString &ErrMsg);
+bool CheckNonTaxVoucher(const std::u16string &sFile, std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg);
 
 // Copies the finance signature (Signature id="SupervisorParty") into sSignCZ and
 // the issuer signature (id="InvoicingParty") into sSignDw. True when at least one
 // of them is not empty and no error stopped the extraction; ErrMsg says why not.
-bool GetXMLData(const QString &sXmlData, QString &sSignCZ, QString &sSignDw, QString &ErrMsg);
+bool GetXMLData(const std::u16string &sXmlData, std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg);
 
 } // namespace lumbrik

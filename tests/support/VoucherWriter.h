@@ -1,25 +1,23 @@
 #pragma once
-// Test-only: writes voucher files byte by byte, so that every fixture can carry
-// exactly the defect it is named after.
+// Test-only: the voucher writer of the portable suite, in Qt's types, for the
+// window's and the checker's tests.
+
+#include "Fixtures.h"
 
 #include <QByteArray>
 #include <QString>
 
 namespace lumbrik::testing {
 
-// A small RGB picture's compressed image data, 25 bytes, and its seal, both
-// worked out by hand with an independent MD5 tool.
-extern const QByteArray IMAGE_DATA;
-inline constexpr char IMAGE_SEAL[] = "9d16851f36c9dc5a092f470e4ca1c2e9";
-inline constexpr int IMAGE_WIDTH = 4;
-inline constexpr int IMAGE_HEIGHT = 2;
-// The seal of empty image data: md5hex(md5hex("") + salt).
-inline constexpr char EMPTY_SEAL[] = "f72884f1a37edef119c082ba4e287e4a";
+using fixtures::Crc;
+using fixtures::EMPTY_SEAL;
+using fixtures::IMAGE_HEIGHT;
+using fixtures::IMAGE_SEAL;
+using fixtures::IMAGE_WIDTH;
 
-enum class Crc { Right, Wrong };
+inline const QByteArray IMAGE_DATA = QByteArray::fromStdString(fixtures::IMAGE_DATA);
 
 QByteArray pngSignature();
-quint32 crc32(const QByteArray &abTypeAndData);
 QByteArray bigEndian(quint32 iValue);
 QByteArray chunk(const char *sType, const QByteArray &abData, Crc crc = Crc::Right);
 // A chunk whose length field says iLen whatever data follows (none by default).

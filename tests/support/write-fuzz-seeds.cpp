@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
     writeSeed(seal, "good.png", good);
     writeSeed(seal, "split-image-data.png",
               head + chunk("IDAT", IMAGE_DATA.left(9)) + chunk("IDAT", IMAGE_DATA.mid(9)) + chunk("IEND", payload(sSeal, sXml)));
-    writeSeed(seal, "no-image-data.png", head + chunk("IEND", payload(QLatin1String(EMPTY_SEAL), sXml)));
+    writeSeed(seal, "no-image-data.png", head + chunk("IEND", payload(QString::fromUtf16(EMPTY_SEAL), sXml)));
     writeSeed(seal, "empty-end.png", head + idat + chunk("IEND", {}));
     writeSeed(seal, "no-end.png", head + idat);
     writeSeed(seal, "two-ends.png", good + chunk("IEND", payload(sSeal, sXml)));

@@ -1,0 +1,66 @@
+#pragma once
+// Test-only: writes voucher files byte by byte, so that every fixture can carry
+// exactly the defect it is named after; and the folder they are written to.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace lumbrik::fixtures {
+
+// A small RGB picture's compressed image data, 25 bytes, and its seal, both
+// worked out by hand with an independent MD5 tool.
+inline const std::string IMAGE_DATA("\x78\xda\x63\xf8\xcf\xc0\xc0\x00\xc6\x40\x00\xa4\x18\x1a\x1a\x1a\x40\x8c\xff\xff\x01\x85\xa0\x0b\x77", 25);
+inline constexpr char IMAGE_SEAL[] = "9d16851f36c9dc5a092f470e4ca1c2e9";
+inline constexpr char16_t IMAGE_SEAL_U[] = u"9d16851f36c9dc5a092f470e4ca1c2e9";
+inline constexpr int IMAGE_WIDTH = 4;
+inline constexpr int IMAGE_HEIGHT = 2;
+// The seal of empty image data: md5hex(md5hex("") + salt).
+inline constexpr char16_t EMPTY_SEAL[] = u"f72884f1a37edef119c082ba4e287e4a";
+inline constexpr char16_t FAILED[] = u"获取加密信息失败！";
+
+enum class Crc { Right, Wrong };
+
+std::string pngSignature();
+std::uint32_t crc32(const std::string &abTypeAndData);
+std::string bigEndian(std::uint32_t iValue);
+std::string chunk(const char *sType, const std::string &abData, Crc crc = Crc::Right);
+// A chunk whose length field says iLen whatever data follows (none by default).
+std::string chunkHeader(const char *sType, std::uint32_t iLen);
+std::string ihdr(int iWidth = IMAGE_WIDTH, int iHeight = IMAGE_HEIGHT);
+
+// UTF-16 text as UTF-8 bytes; an unpaired surrogate is written as U+FFFD.
+std::string utf8(const std::u16string &s);
+// {"sign":"<sSeal>","data":"<sXml>"} in UTF-8.
+std::string payload(const std::u16string &sSeal, const std::u16string &sXml);
+// Voucher XML holding the two signatures; a missing value leaves its Signature out.
+std::u16string voucherXml(const std::optional<std::u16string> &sFinance, const std::optional<std::u16string> &sIssuer);
+
+// signature, IHDR, one IDAT of IMAGE_DATA, IEND with abPayload.
+std::string voucher(const std::string &abPayload);
+// The same with a payload sealing IMAGE_DATA and signatures "CZ-SIG" and "DW-SIG".
+std::string goodVoucher();
+
+// A folder of its own for one test's fixtures, removed with everything in it.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::filesystem::path &path() const { return dir; }
+    // Writes ab to the file sName here and returns its path as the core takes it.
+    std::u16string write(const std::string &sName, const std::string &ab) const;
+
+private:
+    std::filesystem::path dir;
+};
+
+// n copies of s.
+std::u16string repeated(const std::u16string &s, int n);
+std::u16string number(long long i);
+
+} // namespace lumbrik::fixtures

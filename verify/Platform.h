@@ -1,0 +1,81 @@
+#pragma once
+// What the verification core needs of its platform, and nothing more: a file
+// read front to back, an MD5 digest, and a stream of XML tokens. Each platform
+// implements these once (verify/qt, verify/win32); the build picks one.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lumbrik {
+
+// Bytes read front to back, with a size taken when they were opened.
+class ByteSource
+{
+public:
+    virtual ~ByteSource() = default;
+    // The size at the time the source was opened.
+    virtual std::int64_t size() const = 0;
+    // Reads up to iMax bytes at the current position into p: the count read,
+    // 0 at the end, or -1 on an error.
+    virtual std::int64_t read(char *p, std::int64_t iMax) = 0;
+    // Moves the current position to iPos; false when it cannot.
+    virtual bool seek(std::int64_t iPos) = 0;
+};
+
+class Md5
+{
+public:
+    virtual ~Md5() = default;
+    virtual void add(const char *p, std::size_t iCount) = 0;
+    // The digest of everything added, in 16 bytes; the object is spent afterwards.
+    virtual std::string finish() = 0;
+};
+
+struct XmlAttribute {
+    std::u16string sQualifiedName;
+    std::u16string sValue;
+};
+
+struct XmlToken {
+    enum class Kind {
+        StartElement,
+        EndElement,
+        Text,                  // character data, entities resolved; one text node may come in several tokens
+        CData,                 // one CDATA section
+        Comment,
+        ProcessingInstruction,
+        EntityReference,       // an entity the reader would not resolve
+        Error,                 // the text is not well formed; sText holds the reader's message
+        EndOfDocument,
+    };
+    Kind kind = Kind::EndOfDocument;
+    std::u16string sQualifiedName, sLocalName, sNamespaceUri; // elements
+    std::vector<XmlAttribute> attributes;                     // start elements
+    std::u16string sText;                                     // text, CDATA, error message
+};
+
+class XmlTokenReader
+{
+public:
+    virtual ~XmlTokenReader() = default;
+    // The next token; after EndOfDocument or Error there is none.
+    virtual XmlToken next() = 0;
+};
+
+namespace platform {
+
+// Opens the regular file at sFile for reading, shared with no other writer
+// where the platform can say so; null when it is missing, not a regular file
+// (a FIFO would block, a device could be endless) or cannot be opened.
+std::unique_ptr<ByteSource> openFile(const std::u16string &sFile);
+
+std::unique_ptr<Md5> createMd5();
+
+// Reads sXml, already decoded, without resolving anything external and with
+// entity expansion bounded, in time linear in its size.
+std::unique_ptr<XmlTokenReader> readXml(const std::u16string &sXml);
+
+} // namespace platform
+} // namespace lumbrik

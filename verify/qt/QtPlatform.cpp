@@ -1,0 +1,122 @@
+// The verification core's platform services, from Qt.
+
+#include "Platform.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QXmlStreamReader>
+
+namespace lumbrik::platform {
+namespace {
+
+class QtFile : public ByteSource
+{
+public:
+    explicit QtFile(const QString &sFile) : file(sFile) {}
+
+    bool open() { return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && (iSize = file.size(), true); }
+
+    std::int64_t size() const override { return iSize; }
+    std::int64_t read(char *p, std::int64_t iMax) override { return file.read(p, iMax); }
+    bool seek(std::int64_t iPos) override { return file.seek(iPos); }
+
+private:
+    QFile file;
+    std::int64_t iSize = 0;
+};
+
+class QtMd5 : public Md5
+{
+public:
+    void add(const char *p, std::size_t iCount) override { hash.addData(QByteArrayView(p, qsizetype(iCount))); }
+    std::string finish() override { return hash.result().toStdString(); }
+
+private:
+    QCryptographicHash hash{QCryptographicHash::Md5};
+};
+
+std::u16string text(QStringView s)
+{
+    return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), std::size_t(s.size()));
+}
+
+// Qt's stream reader never reads anything external and bounds entity expansion.
+class QtXmlReader : public XmlTokenReader
+{
+public:
+    explicit QtXmlReader(const std::u16string &sXml) : xml(QString::fromStdU16String(sXml)) {}
+
+    XmlToken next() override
+    {
+        XmlToken t;
+        while (!xml.atEnd()) {
+            switch (xml.readNext()) {
+            case QXmlStreamReader::StartElement:
+                t.kind = XmlToken::Kind::StartElement;
+                names(t);
+                for (const QXmlStreamAttribute &a : xml.attributes())
+                    t.attributes.push_back({text(a.qualifiedName()), text(a.value())});
+                return t;
+            case QXmlStreamReader::EndElement:
+                t.kind = XmlToken::Kind::EndElement;
+                names(t);
+                return t;
+            case QXmlStreamReader::Characters:
+                t.kind = xml.isCDATA() ? XmlToken::Kind::CData : XmlToken::Kind::Text;
+                t.sText = text(xml.text());
+                return t;
+            case QXmlStreamReader::Comment:
+                t.kind = XmlToken::Kind::Comment;
+                return t;
+            case QXmlStreamReader::ProcessingInstruction:
+                t.kind = XmlToken::Kind::ProcessingInstruction;
+                return t;
+            case QXmlStreamReader::EntityReference:
+                t.kind = XmlToken::Kind::EntityReference;
+                return t;
+            default:
+                break;
+            }
+        }
+        if (xml.hasError()) {
+            t.kind = XmlToken::Kind::Error;
+            t.sText = text(xml.errorString());
+        }
+        return t;
+    }
+
+private:
+    void names(XmlToken &t) const
+    {
+        t.sQualifiedName = text(xml.qualifiedName());
+        t.sLocalName = text(xml.name());
+        t.sNamespaceUri = text(xml.namespaceUri());
+    }
+
+    QXmlStreamReader xml;
+};
+
+} // namespace
+
+std::unique_ptr<ByteSource> openFile(const std::u16string &sFile)
+{
+    const QString sPath = QString::fromStdU16String(sFile);
+    if (!QFileInfo(sPath).isFile())
+        return nullptr;
+    auto file = std::make_unique<QtFile>(sPath);
+    return file->open() ? std::move(file) : nullptr;
+}
+
+std::unique_ptr<Md5> createMd5()
+{
+    return std::make_unique<QtMd5>();
+}
+
+std::unique_ptr<XmlTokenReader> readXml(const std::u16string &sXml)
+{
+    return std::make_unique<QtXmlReader>(sXml);
+}
+
+} // namespace lumbrik::platform
