@@ -78,6 +78,14 @@ std::u16string textFault(const std::u16string &sXml)
     return std::u16string();
 }
 
+// A prefixed element name outside every name space: its prefix was never
+// declared, which a reader may let pass but a document may not hold.
+bool hasUndeclaredPrefix(const XmlToken &t)
+{
+    return t.kind == XmlToken::Kind::StartElement && t.sNamespaceUri.empty()
+        && t.sQualifiedName.find(u':') != std::u16string::npos;
+}
+
 const std::u16string *attribute(const XmlToken &t, const std::u16string &sName)
 {
     for (const XmlAttribute &a : t.attributes)
@@ -155,8 +163,8 @@ public:
     bool run(std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg)
     {
         for (XmlToken t = xml->next(); t.kind != XmlToken::Kind::EndOfDocument; t = xml->next()) {
-            if (t.kind == XmlToken::Kind::Error) {
-                ErrMsg = t.sText;
+            if (t.kind == XmlToken::Kind::Error || hasUndeclaredPrefix(t)) {
+                ErrMsg = t.kind == XmlToken::Kind::Error ? t.sText : u"Undeclared name-space prefix: " + t.sQualifiedName;
                 return false;
             }
             handleToken(t);

@@ -123,7 +123,7 @@ TEST_CASE("seal check verdicts, file and memory alike")
 {
     TempDir dir;
     for (const VerdictRow &row : verdictRows()) {
-        CAPTURE(row.sName);
+        INFO(std::string(row.sName));
         const std::u16string sPath = dir.write("voucher.png", row.file);
 
         // Outputs start full, to show that every path empties or fills them.

@@ -128,12 +128,12 @@ std::vector<Row> rows()
 TEST_CASE("signature extraction follows the document's rules")
 {
     for (const Row &row : rows()) {
-        CAPTURE(row.sName);
+        INFO(std::string(row.sName));
         std::u16string sSignCZ = u"stale", sSignDw = u"stale", ErrMsg = u"stale";
         CHECK(GetXMLData(row.sXml, sSignCZ, sSignDw, ErrMsg) == row.bResult);
         CHECK(sSignCZ == row.sSignCZ);
         CHECK(sSignDw == row.sSignDw);
-        CHECK(!ErrMsg.empty() == row.bError);
+        CHECK_MESSAGE(!ErrMsg.empty() == row.bError, utf8(ErrMsg));
     }
 }
 

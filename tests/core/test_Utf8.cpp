@@ -34,7 +34,7 @@ TEST_CASE("strict UTF-8 decoding")
         {"cut off in the middle", "\xE4\xB8x", false, u"", 0},
     };
     for (const Row &row : rows) {
-        CAPTURE(row.sName);
+        INFO(std::string(row.sName));
         CHECK(firstInvalidUtf8(row.bytes) == row.iFirstBad);
         std::u16string sText = u"untouched";
         CHECK(decodeUtf8Strict(row.bytes, sText) == row.bWellFormed);
