@@ -21,16 +21,17 @@ QString escapeLine(const QString &s)
 {
     QString sOut;
     sOut.reserve(s.size());
-    for (const QChar c : s) {
-        switch (c.unicode()) {
-        case '\\': sOut += QLatin1String("\\\\"); break;
-        case '\n': sOut += QLatin1String("\\n"); break;
-        case '\r': sOut += QLatin1String("\\r"); break;
-        case '\t': sOut += QLatin1String("\\t"); break;
-        default: sOut += c;
-        }
+    qsizetype iPlain = 0; // start of the run of characters copied as they are
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i].unicode();
+        const char *sEscape = c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
+        if (!sEscape)
+            continue;
+        sOut += QStringView(s).sliced(iPlain, i - iPlain);
+        sOut += QLatin1String(sEscape);
+        iPlain = i + 1;
     }
-    return sOut;
+    return sOut += QStringView(s).sliced(iPlain);
 }
 
 QString jsonString(const QString &s)

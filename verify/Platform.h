@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumbrik {
@@ -60,8 +61,9 @@ class XmlTokenReader
 {
 public:
     virtual ~XmlTokenReader() = default;
-    // The next token; after EndOfDocument or Error there is none.
-    virtual XmlToken next() = 0;
+    // Makes t the next token, reusing its storage; after EndOfDocument or
+    // Error there is none.
+    virtual void next(XmlToken &t) = 0;
 };
 
 namespace platform {
@@ -75,7 +77,7 @@ std::unique_ptr<Md5> createMd5();
 
 // Reads sXml, already decoded, without resolving anything external and with
 // entity expansion bounded, in time linear in its size.
-std::unique_ptr<XmlTokenReader> readXml(const std::u16string &sXml);
+std::unique_ptr<XmlTokenReader> readXml(std::u16string_view sXml);
 
 } // namespace platform
 } // namespace lumbrik

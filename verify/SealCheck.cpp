@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string_view>
 
 namespace lumbrik {
@@ -41,7 +42,7 @@ std::u16string fromAscii(const std::string &s)
 class SequentialReader
 {
 public:
-    explicit SequentialReader(ByteSource &fs) : fs(fs), iSize(fs.size()) { abBuffer.resize(READ_BLOCK_LEN); }
+    explicit SequentialReader(ByteSource &fs) : fs(fs), iSize(fs.size()) {}
 
     std::int64_t pos() const { return iPos; }
     std::int64_t remaining() const { return iSize - iPos; }
@@ -54,7 +55,7 @@ public:
             if (iBegin == iEnd && !fill())
                 return false;
             const std::int64_t iTake = std::min(iLen, iEnd - iBegin);
-            sink(abBuffer.data() + iBegin, iTake);
+            sink(abBuffer.get() + iBegin, iTake);
             iBegin += iTake;
             iPos += iTake;
             iLen -= iTake;
@@ -92,7 +93,7 @@ private:
                 return false;
             bInStep = true;
         }
-        const std::int64_t iGot = fs.read(abBuffer.data(), std::int64_t(abBuffer.size()));
+        const std::int64_t iGot = fs.read(abBuffer.get(), READ_BLOCK_LEN);
         if (iGot <= 0)
             return false;
         iBegin = 0;
@@ -102,7 +103,8 @@ private:
 
     ByteSource &fs;
     const std::int64_t iSize;
-    std::string abBuffer;
+    // Left uninitialised: filling it would cost a small voucher more than checking it.
+    const std::unique_ptr<char[]> abBuffer{new char[READ_BLOCK_LEN]};
     std::int64_t iBegin = 0, iEnd = 0; // unread part of abBuffer
     std::int64_t iPos = 0;             // position of the next unread byte
     bool bInStep = true;         // the device stands where the buffer ends

@@ -3,10 +3,12 @@
 namespace lumbrik {
 namespace {
 
-// Walks abData as UTF-8, appending each code point to *pText when given; the
-// index of the first ill-formed byte, or -1.
-std::ptrdiff_t walkUtf8(std::string_view abData, std::u16string *pText)
+// Walks abData as UTF-8, writing its UTF-16 code units to pText when given
+// (room for one unit per byte is enough) and their count to *pUnits; the index
+// of the first ill-formed byte, or -1.
+std::ptrdiff_t walkUtf8(std::string_view abData, char16_t *pText, std::size_t *pUnits = nullptr)
 {
+    std::size_t iUnits = 0;
     const auto *p = reinterpret_cast<const unsigned char *>(abData.data());
     const std::ptrdiff_t n = std::ptrdiff_t(abData.size());
     for (std::ptrdiff_t i = 0; i < n;) {
@@ -16,7 +18,8 @@ std::ptrdiff_t walkUtf8(std::string_view abData, std::u16string *pText)
         char32_t c = 0;
         if (b < 0x80) {
             if (pText)
-                pText->push_back(char16_t(b));
+                pText[iUnits] = char16_t(b);
+            ++iUnits;
             ++i;
             continue;
         } else if (b >= 0xC2 && b <= 0xDF) {
@@ -46,16 +49,21 @@ std::ptrdiff_t walkUtf8(std::string_view abData, std::u16string *pText)
                 return i;
             c = c << 6 | (p[i + k] & 0x3F);
         }
-        if (pText) {
-            if (c >= 0x10000) {
-                pText->push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
-                pText->push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
-            } else {
-                pText->push_back(char16_t(c));
+        if (c >= 0x10000) {
+            if (pText) {
+                pText[iUnits] = char16_t(0xD800 + ((c - 0x10000) >> 10));
+                pText[iUnits + 1] = char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
             }
+            iUnits += 2;
+        } else {
+            if (pText)
+                pText[iUnits] = char16_t(c);
+            ++iUnits;
         }
         i += iLen;
     }
+    if (pUnits)
+        *pUnits = iUnits;
     return -1;
 }
 
@@ -63,10 +71,11 @@ std::ptrdiff_t walkUtf8(std::string_view abData, std::u16string *pText)
 
 bool decodeUtf8Strict(std::string_view abData, std::u16string &sText)
 {
-    std::u16string sDecoded;
-    sDecoded.reserve(abData.size());
-    if (walkUtf8(abData, &sDecoded) >= 0)
+    std::u16string sDecoded(abData.size(), u'\0');
+    std::size_t iUnits = 0;
+    if (walkUtf8(abData, sDecoded.data(), &iUnits) >= 0)
         return false;
+    sDecoded.resize(iUnits);
     sText = std::move(sDecoded);
     return true;
 }

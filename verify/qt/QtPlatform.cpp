@@ -37,62 +37,66 @@ private:
     QCryptographicHash hash{QCryptographicHash::Md5};
 };
 
-std::u16string text(QStringView s)
+void assign(std::u16string &s, QStringView from)
 {
-    return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), std::size_t(s.size()));
+    s.assign(reinterpret_cast<const char16_t *>(from.utf16()), std::size_t(from.size()));
 }
 
 // Qt's stream reader never reads anything external and bounds entity expansion.
 class QtXmlReader : public XmlTokenReader
 {
 public:
-    explicit QtXmlReader(const std::u16string &sXml) : xml(QString::fromStdU16String(sXml)) {}
-
-    XmlToken next() override
+    explicit QtXmlReader(std::u16string_view sXml)
+        : xml(QString(reinterpret_cast<const QChar *>(sXml.data()), qsizetype(sXml.size())))
     {
-        XmlToken t;
+    }
+
+    void next(XmlToken &t) override
+    {
+        t.attributes.clear();
         while (!xml.atEnd()) {
             switch (xml.readNext()) {
             case QXmlStreamReader::StartElement:
                 t.kind = XmlToken::Kind::StartElement;
                 names(t);
-                for (const QXmlStreamAttribute &a : xml.attributes())
-                    t.attributes.push_back({text(a.qualifiedName()), text(a.value())});
-                return t;
+                for (const QXmlStreamAttribute &a : xml.attributes()) {
+                    t.attributes.emplace_back();
+                    assign(t.attributes.back().sQualifiedName, a.qualifiedName());
+                    assign(t.attributes.back().sValue, a.value());
+                }
+                return;
             case QXmlStreamReader::EndElement:
                 t.kind = XmlToken::Kind::EndElement;
                 names(t);
-                return t;
+                return;
             case QXmlStreamReader::Characters:
                 t.kind = xml.isCDATA() ? XmlToken::Kind::CData : XmlToken::Kind::Text;
-                t.sText = text(xml.text());
-                return t;
+                assign(t.sText, xml.text());
+                return;
             case QXmlStreamReader::Comment:
                 t.kind = XmlToken::Kind::Comment;
-                return t;
+                return;
             case QXmlStreamReader::ProcessingInstruction:
                 t.kind = XmlToken::Kind::ProcessingInstruction;
-                return t;
+                return;
             case QXmlStreamReader::EntityReference:
                 t.kind = XmlToken::Kind::EntityReference;
-                return t;
+                return;
             default:
                 break;
             }
         }
-        if (xml.hasError()) {
-            t.kind = XmlToken::Kind::Error;
-            t.sText = text(xml.errorString());
-        }
-        return t;
+        t.kind = xml.hasError() ? XmlToken::Kind::Error : XmlToken::Kind::EndOfDocument;
+        if (xml.hasError())
+            assign(t.sText, xml.errorString());
     }
 
 private:
     void names(XmlToken &t) const
     {
-        t.sQualifiedName = text(xml.qualifiedName());
-        t.sLocalName = text(xml.name());
-        t.sNamespaceUri = text(xml.namespaceUri());
+        assign(t.sQualifiedName, xml.qualifiedName());
+        assign(t.sLocalName, xml.name());
+        assign(t.sNamespaceUri, xml.namespaceUri());
     }
 
     QXmlStreamReader xml;
@@ -114,7 +118,7 @@ std::unique_ptr<Md5> createMd5()
     return std::make_unique<QtMd5>();
 }
 
-std::unique_ptr<XmlTokenReader> readXml(const std::u16string &sXml)
+std::unique_ptr<XmlTokenReader> readXml(std::u16string_view sXml)
 {
     return std::make_unique<QtXmlReader>(sXml);
 }

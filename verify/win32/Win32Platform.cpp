@@ -144,14 +144,14 @@ std::u16string text(const WCHAR *p, UINT iLen)
 // place of the text's own, whose encoding means nothing once the text is
 // decoded (a reader refuses one that names another) and without which Wine's
 // reader takes leading white space for the end.
-std::string readerInput(const std::u16string &sXml)
+std::string readerInput(std::u16string_view sXml)
 {
-    static const std::u16string START = u"<?xml";
+    static constexpr std::u16string_view START = u"<?xml";
     std::size_t iFrom = 0;
     if (sXml.compare(0, START.size(), START) == 0 && sXml.size() > START.size()
-        && std::u16string(u" \t\r\n").find(sXml[START.size()]) != std::u16string::npos) {
+        && std::u16string_view(u" \t\r\n").find(sXml[START.size()]) != std::u16string_view::npos) {
         const std::size_t iEnd = sXml.find(u"?>");
-        iFrom = iEnd == std::u16string::npos ? 0 : iEnd + 2;
+        iFrom = iEnd == std::u16string_view::npos ? 0 : iEnd + 2;
     }
     const auto *pFrom = reinterpret_cast<const WCHAR *>(sXml.data() + iFrom);
     const int iUnits = int(sXml.size() - iFrom);
@@ -168,7 +168,7 @@ std::string readerInput(const std::u16string &sXml)
 class XmlLiteReader : public XmlTokenReader
 {
 public:
-    explicit XmlLiteReader(const std::u16string &sXml) : abText(readerInput(sXml))
+    explicit XmlLiteReader(std::u16string_view sXml) : abText(readerInput(sXml))
     {
         *stream.out() = SHCreateMemStream(reinterpret_cast<const BYTE *>(abText.data()), UINT(abText.size()));
         const XmlLite &lite = xmlLite();
@@ -182,49 +182,50 @@ public:
             throw std::runtime_error("the XML reader is not available");
     }
 
-    XmlToken next() override
+    void next(XmlToken &t) override
     {
+        t.attributes.clear();
         if (!pending.empty()) {
-            XmlToken t = std::move(pending.front());
+            t = std::move(pending.front());
             pending.pop_front();
-            return t;
+            return;
         }
-        XmlToken t;
-        if (bDone)
-            return t;
-        for (;;) {
+        t.kind = XmlToken::Kind::EndOfDocument;
+        while (!bDone) {
             XmlNodeType type = XmlNodeType_None;
             const HRESULT hr = reader->Read(&type);
             if (hr == S_FALSE) {
                 bDone = true;
-                return t;
+                return;
             }
             if (FAILED(hr) || !movedOn()) {
                 bDone = true;
-                return error(FAILED(hr) ? hr : MX_E_INPUTEND);
+                error(t, FAILED(hr) ? hr : MX_E_INPUTEND);
+                return;
             }
             switch (type) {
             case XmlNodeType_Element:
-                return startElement();
+                startElement(t);
+                return;
             case XmlNodeType_EndElement:
                 t.kind = XmlToken::Kind::EndElement;
                 names(t);
-                return t;
+                return;
             case XmlNodeType_Text:
             case XmlNodeType_Whitespace:
                 t.kind = XmlToken::Kind::Text;
                 t.sText = value();
-                return t;
+                return;
             case XmlNodeType_CDATA:
                 t.kind = XmlToken::Kind::CData;
                 t.sText = value();
-                return t;
+                return;
             case XmlNodeType_Comment:
                 t.kind = XmlToken::Kind::Comment;
-                return t;
+                return;
             case XmlNodeType_ProcessingInstruction:
                 t.kind = XmlToken::Kind::ProcessingInstruction;
-                return t;
+                return;
             default:
                 break; // the declaration, the document type
             }
@@ -256,9 +257,8 @@ private:
         return bMoved;
     }
 
-    XmlToken startElement()
+    void startElement(XmlToken &t)
     {
-        XmlToken t;
         t.kind = XmlToken::Kind::StartElement;
         names(t);
         const bool bEmpty = reader->IsEmptyElement() != FALSE;
@@ -276,7 +276,6 @@ private:
             end.sNamespaceUri = t.sNamespaceUri;
             pending.push_back(std::move(end));
         }
-        return t;
     }
 
     void names(XmlToken &t) const
@@ -298,18 +297,17 @@ private:
         return SUCCEEDED(reader->GetValue(&p, &iLen)) ? text(p, iLen) : std::u16string();
     }
 
-    XmlToken error(HRESULT hr) const
+    void error(XmlToken &t, HRESULT hr) const
     {
         UINT iLine = 0, iColumn = 0;
         reader->GetLineNumber(&iLine);
         reader->GetLinePosition(&iColumn);
         char ab[96];
         std::snprintf(ab, sizeof ab, "XML error 0x%08lX at line %u, column %u", static_cast<unsigned long>(hr), iLine, iColumn);
-        XmlToken t;
         t.kind = XmlToken::Kind::Error;
+        t.sText.clear();
         for (const char *p = ab; *p; ++p)
             t.sText += char16_t(*p);
-        return t;
     }
 
     std::string abText; // what the stream reads
@@ -343,7 +341,7 @@ std::unique_ptr<Md5> createMd5()
     return std::make_unique<BCryptMd5>();
 }
 
-std::unique_ptr<XmlTokenReader> readXml(const std::u16string &sXml)
+std::unique_ptr<XmlTokenReader> readXml(std::u16string_view sXml)
 {
     return std::make_unique<XmlLiteReader>(sXml);
 }
