@@ -4,6 +4,7 @@
 #include "TabPageStyle.h"
 #include "VerdictText.h"
 #include "Voucher.h"
+#include "WindowText.h"
 #include "ui_Unit1.h"
 
 #include <QAbstractItemView>
@@ -22,39 +23,31 @@
 namespace lumbrik {
 namespace {
 
-const QString SONG_TI = QString::fromUtf8("宋体");
-const QString YA_HEI = QString::fromUtf8("微软雅黑");
+const QString SONG_TI_FACE = QString::fromUtf16(SONG_TI);
+const QString YA_HEI_FACE = QString::fromUtf16(YA_HEI);
 constexpr int FONT_PIXELS = 12;
 constexpr int PANE_WIDTH = 253;
 const QLocale CHINESE(QLocale::Chinese, QLocale::China);
 const QColor LABEL_BLUE(0, 0, 255);
 const QColor LABEL_RED(255, 0, 0);
-const char NO_HEADER_MESSAGE[] = "This operation is not valid because the current image contains no valid header.";
+
+QString view(std::u16string_view s)
+{
+    return QString(reinterpret_cast<const QChar *>(s.data()), qsizetype(s.size()));
+}
 
 // The open dialog's file types: entry 1 gathers the patterns of all the others.
 QStringList pictureFilters()
 {
-    const QList<std::pair<const char *, const char *>> types = {
-        {"Portable Network Graphics", "png"}, {"Bitmaps", "bmp"}, {"JPEG Images", "jpg"},
-        {"JPEG Images", "jpeg"}, {"GIF Images", "gif"}, {"PNG Images", "png"}, {"Icons", "ico"},
-        {"Enhanced Metafiles", "emf"}, {"Metafiles", "wmf"}, {"TIFF Images", "tif"}, {"TIFF Images", "tiff"}};
     QStringList filters, patterns;
-    for (const auto &[sName, sExtension] : types) {
-        const QString sPattern = QStringLiteral("*.") + QLatin1String(sExtension);
+    for (const PictureType &type : PICTURE_TYPES) {
+        const QString sPattern = QStringLiteral("*.") + view(type.sExtension);
         patterns << sPattern;
-        filters << QStringLiteral("%1 (%2)").arg(QLatin1String(sName), sPattern);
+        filters << QStringLiteral("%1 (%2)").arg(view(type.sName), sPattern);
     }
     // The toolkit separates the patterns of one entry by spaces.
-    filters.prepend(QStringLiteral("All (%1)").arg(patterns.join(u' ')));
+    filters.prepend(QStringLiteral("%1 (%2)").arg(QString::fromUtf16(ALL_PICTURES), patterns.join(u' ')));
     return filters;
-}
-
-// One line break of the text box for every CR, LF or CR LF in s.
-QString withLineBreaks(QString s)
-{
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(u'\r', u'\n');
-    return s;
 }
 
 // Runs a handler's work; no exception leaves it for the event loop.
@@ -135,10 +128,10 @@ void TForm1::registerFontSubstitutes()
     const QStringList sans = {QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
                               QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
                               QStringLiteral("Droid Sans Fallback")};
-    if (QFont::substitutes(SONG_TI).isEmpty())
-        QFont::insertSubstitutions(SONG_TI, serif);
-    if (QFont::substitutes(YA_HEI).isEmpty())
-        QFont::insertSubstitutions(YA_HEI, sans);
+    if (QFont::substitutes(SONG_TI_FACE).isEmpty())
+        QFont::insertSubstitutions(SONG_TI_FACE, serif);
+    if (QFont::substitutes(YA_HEI_FACE).isEmpty())
+        QFont::insertSubstitutions(YA_HEI_FACE, sans);
 }
 
 void TForm1::loadToolkitTranslation()
@@ -156,10 +149,10 @@ void TForm1::loadToolkitTranslation()
 
 void TForm1::applyFonts()
 {
-    setFont(fontOf(SONG_TI));
-    ui->lbl_CheckResult->setFont(fontOf(SONG_TI));
+    setFont(fontOf(SONG_TI_FACE));
+    ui->lbl_CheckResult->setFont(fontOf(SONG_TI_FACE));
     for (QPushButton *pButton : {ui->btn_OpenFile, ui->btn_CheckVoucher, ui->btn_Close})
-        pButton->setFont(fontOf(YA_HEI));
+        pButton->setFont(fontOf(YA_HEI_FACE));
 }
 
 void TForm1::applyColours()
@@ -246,8 +239,8 @@ void TForm1::showPicture(const QString &sPath)
     const Picture picture = loadPicture(sPath);
     if (!picture.bHeader) {
         ui->Image1->clear();
-        message(QMessageBox::Critical, QString::fromUtf8("出错啦"),
-                QString::fromUtf8("图片加载失败，错误信息：") + QLatin1String(NO_HEADER_MESSAGE));
+        message(QMessageBox::Critical, QString::fromUtf16(NO_PICTURE_CAPTION),
+                QString::fromUtf16(NO_PICTURE_PREFIX) + QString::fromUtf16(NO_HEADER_MESSAGE));
         return;
     }
     ui->Image1->setPixmap(QPixmap::fromImage(picture.image));
@@ -257,11 +250,11 @@ void TForm1::btn_CheckVoucherClick()
 {
     guarded([this] {
         if (sFileName.isEmpty()) {
-            message(QMessageBox::Warning, QString::fromUtf8("提示"), QString::fromUtf8("请先打开票据文件！"));
+            message(QMessageBox::Warning, QString::fromUtf16(HINT_CAPTION), QString::fromUtf16(NO_FILE_TEXT));
             return;
         }
         if (!QFileInfo::exists(sFileName)) {
-            message(QMessageBox::Warning, QString::fromUtf8("提示"), QString::fromUtf8("指定票据文件不存在！"));
+            message(QMessageBox::Warning, QString::fromUtf16(HINT_CAPTION), QString::fromUtf16(FILE_GONE_TEXT));
             return;
         }
         std::u16string sSignCZ, sSignDw, ErrMsg;
@@ -269,10 +262,10 @@ void TForm1::btn_CheckVoucherClick()
         if (CheckNonTaxVoucher(sFileName.toStdU16String(), sSignCZ, sSignDw, ErrMsg)) {
             showResult(verdictCaption(true, sName), LABEL_BLUE);
             showSignatures(QString::fromStdU16String(sSignCZ), QString::fromStdU16String(sSignDw));
-            message(QMessageBox::Information, QString::fromUtf8("提示"), QString::fromUtf8("校验通过！"));
+            message(QMessageBox::Information, QString::fromUtf16(HINT_CAPTION), QString::fromUtf16(PASSED_TEXT));
         } else {
-            message(QMessageBox::Information, QString::fromUtf8("错啦"),
-                    QString::fromUtf8("校验失败，错误信息：") + QString::fromStdU16String(ErrMsg));
+            message(QMessageBox::Information, QString::fromUtf16(FAILED_CAPTION),
+                    QString::fromUtf16(FAILED_PREFIX) + QString::fromStdU16String(ErrMsg));
             showResult(verdictCaption(false, sName), LABEL_RED);
             showSignatures(QString(), QString());
         }
@@ -311,8 +304,8 @@ void TForm1::showResult(const QString &sCaption, const QColor &colour)
 
 void TForm1::showSignatures(const QString &sSignCZ, const QString &sSignDw)
 {
-    ui->mo_Czqm->setPlainText(withLineBreaks(sSignCZ));
-    ui->mo_Dwqm->setPlainText(withLineBreaks(sSignDw));
+    ui->mo_Czqm->setPlainText(QString::fromStdU16String(withLineBreaks(sSignCZ.toStdU16String(), u"\n")));
+    ui->mo_Dwqm->setPlainText(QString::fromStdU16String(withLineBreaks(sSignDw.toStdU16String(), u"\n")));
 }
 
 void TForm1::message(QMessageBox::Icon icon, const QString &sCaption, const QString &sText)

@@ -1,0 +1,42 @@
+#pragma once
+// What every window on every platform shows alike: its fonts, its message
+// boxes, its open dialog's file types, and how it breaks a signature's lines.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace lumbrik {
+
+inline constexpr char16_t SONG_TI[] = u"宋体";
+inline constexpr char16_t YA_HEI[] = u"微软雅黑";
+
+// The message boxes' captions and texts.
+inline constexpr char16_t HINT_CAPTION[] = u"提示";
+inline constexpr char16_t FAILED_CAPTION[] = u"错啦";
+inline constexpr char16_t NO_PICTURE_CAPTION[] = u"出错啦";
+inline constexpr char16_t NO_FILE_TEXT[] = u"请先打开票据文件！";
+inline constexpr char16_t FILE_GONE_TEXT[] = u"指定票据文件不存在！";
+inline constexpr char16_t PASSED_TEXT[] = u"校验通过！";
+inline constexpr char16_t FAILED_PREFIX[] = u"校验失败，错误信息：";
+inline constexpr char16_t NO_PICTURE_PREFIX[] = u"图片加载失败，错误信息：";
+inline constexpr char16_t NO_HEADER_MESSAGE[] = u"This operation is not valid because the current image contains no valid header.";
+
+// One entry of the open dialog's file types: "<name> (*.<extension>)".
+struct PictureType {
+    std::u16string_view sName;
+    std::u16string_view sExtension;
+};
+
+// The dialog's entries 2 to 12; entry 1, "All", gathers their patterns.
+inline constexpr std::array<PictureType, 11> PICTURE_TYPES = {{
+    {u"Portable Network Graphics", u"png"}, {u"Bitmaps", u"bmp"}, {u"JPEG Images", u"jpg"},
+    {u"JPEG Images", u"jpeg"}, {u"GIF Images", u"gif"}, {u"PNG Images", u"png"}, {u"Icons", u"ico"},
+    {u"Enhanced Metafiles", u"emf"}, {u"Metafiles", u"wmf"}, {u"TIFF Images", u"tif"}, {u"TIFF Images", u"tiff"},
+}};
+inline constexpr char16_t ALL_PICTURES[] = u"All";
+
+// s with every CR, LF or CR LF turned into sBreak, a text box's own line break.
+std::u16string withLineBreaks(std::u16string_view s, std::u16string_view sBreak);
+
+} // namespace lumbrik
