@@ -24,8 +24,6 @@ private slots:
     void geometry_data();
     void geometry();
     void widerWindowWidensOnlyThePicture();
-    void legalPaneWidth_data();
-    void legalPaneWidth();
     void dragSplitter_data();
     void dragSplitter();
     void captionsAndFonts_data();
@@ -109,26 +107,6 @@ void TestWindow::widerWindowWidensOnlyThePicture()
     form->resize(1000, 584);
     QTRY_COMPARE(control("Panel2")->width(), 744);
     QCOMPARE(control("Panel3")->width(), 253);
-}
-
-void TestWindow::legalPaneWidth_data()
-{
-    QTest::addColumn<int>("wanted");
-    QTest::addColumn<int>("width");
-    QTest::newRow("ordinary") << 400 << 400;
-    QTest::newRow("just above the minimum") << 31 << 31;
-    QTest::newRow("the minimum closes") << 30 << 0;
-    QTest::newRow("below the minimum closes") << 5 << 0;
-    QTest::newRow("past the left edge closes") << -40 << 0;
-    QTest::newRow("leaves 30 for the picture") << 1200 << 1100;
-    QTest::newRow("exactly 30 left") << 1100 << 1100;
-}
-
-void TestWindow::legalPaneWidth()
-{
-    QFETCH(int, wanted);
-    QFETCH(int, width);
-    QCOMPARE(PaneSplitter::legalPaneWidth(wanted, 1130), width);
 }
 
 void TestWindow::dragSplitter_data()

@@ -1,5 +1,7 @@
 #include "PaneSplitter.h"
 
+#include "WindowText.h"
+
 #include <QMouseEvent>
 #include <QSplitterHandle>
 
@@ -42,7 +44,7 @@ private:
     int paneWidthAt(QMouseEvent *e) const
     {
         const int iWanted = iPressWidth - (e->globalPosition().toPoint().x() - iPressX);
-        return PaneSplitter::legalPaneWidth(iWanted, pSplitter->availableWidth());
+        return legalPaneWidth(iWanted, pSplitter->availableWidth());
     }
 
     PaneSplitter *pSplitter;
@@ -56,13 +58,6 @@ private:
 PaneSplitter::PaneSplitter(QWidget *parent) : QSplitter(Qt::Horizontal, parent)
 {
     setOpaqueResize(false);
-}
-
-int PaneSplitter::legalPaneWidth(int iWanted, int iAvailable)
-{
-    if (iWanted <= MIN_SIZE)
-        return 0;
-    return qMax(MIN_SIZE, qMin(iWanted, iAvailable - MIN_SIZE));
 }
 
 int PaneSplitter::paneWidth() const

@@ -12,13 +12,7 @@ class PaneSplitter : public QSplitter
     Q_OBJECT
 
 public:
-    static constexpr int MIN_SIZE = 30;
-
     explicit PaneSplitter(QWidget *parent = nullptr);
-
-    // The pane width a drag asking for iWanted leaves, in iAvailable pixels
-    // shared by both panes: 0 (closed), or between MIN_SIZE and iAvailable - MIN_SIZE.
-    static int legalPaneWidth(int iWanted, int iAvailable);
 
     int paneWidth() const;
     int availableWidth() const;

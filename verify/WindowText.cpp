@@ -1,5 +1,7 @@
 #include "WindowText.h"
 
+#include <algorithm>
+
 namespace lumbrik {
 
 std::u16string withLineBreaks(std::u16string_view s, std::u16string_view sBreak)
@@ -16,6 +18,13 @@ std::u16string withLineBreaks(std::u16string_view s, std::u16string_view sBreak)
         }
     }
     return sOut;
+}
+
+int legalPaneWidth(int iWanted, int iAvailable, int iMinSize)
+{
+    if (iWanted <= iMinSize)
+        return 0;
+    return std::max(iMinSize, std::min(iWanted, iAvailable - iMinSize));
 }
 
 } // namespace lumbrik

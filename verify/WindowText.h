@@ -1,6 +1,7 @@
 #pragma once
-// What every window on every platform shows alike: its fonts, its message
-// boxes, its open dialog's file types, and how it breaks a signature's lines.
+// What every window on every platform shows and does alike: its fonts, its
+// message boxes, its open dialog's file types, how it breaks a signature's
+// lines, and how far its right-hand pane may be dragged.
 
 #include <array>
 #include <string>
@@ -38,5 +39,13 @@ inline constexpr char16_t ALL_PICTURES[] = u"All";
 
 // s with every CR, LF or CR LF turned into sBreak, a text box's own line break.
 std::u16string withLineBreaks(std::u16string_view s, std::u16string_view sBreak);
+
+// The right-hand pane's narrowest width; a drag to it or below closes the pane.
+inline constexpr int PANE_MIN_SIZE = 30;
+
+// The pane width a drag asking for iWanted leaves, in iAvailable pixels shared
+// by both panes: 0 (closed), or between iMinSize and iAvailable - iMinSize.
+// iMinSize is PANE_MIN_SIZE in the window's own scale.
+int legalPaneWidth(int iWanted, int iAvailable, int iMinSize = PANE_MIN_SIZE);
 
 } // namespace lumbrik

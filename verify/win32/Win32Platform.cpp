@@ -2,6 +2,7 @@
 // through CreateFileW, MD5 from BCrypt, the XML from XmlLite.
 
 #include "Platform.h"
+#include "win32/Com.h"
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -15,27 +16,6 @@
 
 namespace lumbrik::platform {
 namespace {
-
-// Releases a COM interface at the end of its scope.
-template <class T>
-class Com
-{
-public:
-    Com() = default;
-    Com(const Com &) = delete;
-    Com &operator=(const Com &) = delete;
-    ~Com()
-    {
-        if (p)
-            p->Release();
-    }
-    T **out() { return &p; }
-    T *operator->() const { return p; }
-    T *get() const { return p; }
-
-private:
-    T *p = nullptr;
-};
 
 class Win32File : public ByteSource
 {
