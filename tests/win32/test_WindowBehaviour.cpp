@@ -1,0 +1,250 @@
+// What the window does: open, check, verdict, signatures, boxes, drop, close.
+
+#include "WindowFixture.h"
+
+#include <commctrl.h>
+
+#include <filesystem>
+
+using namespace lumbrik;
+using namespace lumbrik::fixtures;
+using namespace lumbrik::testing;
+
+namespace {
+
+const std::wstring AT_REST = L"查验结果：";
+const std::wstring NO_HEADER_BOX = L"图片加载失败，错误信息：This operation is not valid because the current image contains no valid header.";
+const std::wstring FAILED_BOX = L"校验失败，错误信息：获取加密信息失败！";
+
+std::wstring passedText(const std::wstring &sName)
+{
+    return L"查验结果：自应用本签名以来，“" + sName + L"”没有被篡改。";
+}
+
+std::wstring failedText(const std::wstring &sName)
+{
+    return L"查验结果：自应用本签名以来，“" + sName + L"”已被篡改，请停止使用。";
+}
+
+int activePage(const Window &w)
+{
+    return int(SendMessageW(w[ID_PAGE_CONTROL1], TCM_GETCURSEL, 0, 0));
+}
+
+// Turns to the second page as a click on its tab does.
+void turnToSecondPage(Window &w)
+{
+    SendMessageW(w[ID_PAGE_CONTROL1], TCM_SETCURSEL, 1, 0);
+    NMHDR header = {w[ID_PAGE_CONTROL1], UINT_PTR(ID_PAGE_CONTROL1), UINT(TCN_SELCHANGE)};
+    SendMessageW(w.form.handle(), WM_NOTIFY, ID_PAGE_CONTROL1, reinterpret_cast<LPARAM>(&header));
+}
+
+} // namespace
+
+TEST_CASE_FIXTURE(Window, "checking before any file was opened")
+{
+    click(ID_CHECK_VOUCHER);
+    REQUIRE(driver.boxes.size() == 1);
+    CHECK(driver.boxes[0].sCaption == L"提示");
+    CHECK(driver.boxes[0].sText == L"请先打开票据文件！");
+    CHECK(driver.boxes[0].sIcon == IDI_WARNING);
+    CHECK(driver.boxes[0].hOwner == form.handle());
+    CHECK(text(ID_CHECK_RESULT) == AT_REST);
+}
+
+TEST_CASE_FIXTURE(Window, "the open dialog")
+{
+    TempDir dir;
+    const std::u16string sPath = dir.write("voucher.png", goodVoucher());
+    open(sPath);
+    REQUIRE(driver.dialogs.size() == 1);
+    const SeenDialog &seen = driver.dialogs[0];
+    const std::vector<std::wstring> types = {
+        L"All (*.png;*.bmp;*.jpg;*.jpeg;*.gif;*.png;*.ico;*.emf;*.wmf;*.tif;*.tiff)",
+        L"Portable Network Graphics (*.png)", L"Bitmaps (*.bmp)", L"JPEG Images (*.jpg)", L"JPEG Images (*.jpeg)",
+        L"GIF Images (*.gif)", L"PNG Images (*.png)", L"Icons (*.ico)", L"Enhanced Metafiles (*.emf)",
+        L"Metafiles (*.wmf)", L"TIFF Images (*.tif)", L"TIFF Images (*.tiff)"};
+    CHECK(seen.fileTypes == types);
+    CHECK(seen.iSelectedType == 0);
+    CHECK_FALSE(seen.bReadOnlyShown);
+    CHECK(seen.bResizable);
+    CHECK(seen.hOwner == form.handle());
+    CHECK(driver.boxes.empty());
+    CHECK(pictureSize().cx == IMAGE_WIDTH);
+    CHECK(pictureSize().cy == IMAGE_HEIGHT);
+
+    // The next time it offers the file chosen last.
+    driver.cancel();
+    click(ID_OPEN_FILE);
+    REQUIRE(driver.dialogs.size() == 2);
+    CHECK(driver.dialogs[1].sFileNameOffered.find(L"voucher.png") != std::wstring::npos);
+}
+
+TEST_CASE_FIXTURE(Window, "a checked file: verdict, signatures, box, and which comes first")
+{
+    struct Row {
+        const char *sName;
+        std::string file;
+        bool bPicture;
+        std::vector<std::wstring> openBoxes;
+        bool bIntact;
+        std::wstring sCzqm, sDwqm;
+    };
+    const std::string tampered = voucher(payload(u"00000000000000000000000000000000", voucherXml(u"CZ", u"DW")));
+    const std::vector<Row> rows = {
+        {"intact", goodVoucher(), true, {}, true, L"CZ-SIG", L"DW-SIG"},
+        {"signatures over several lines",
+         voucher(payload(IMAGE_SEAL_U, voucherXml(u"line 1\nline 2\r\nline 3", u"a\rb"))), true, {}, true,
+         L"line 1\r\nline 2\r\nline 3", L"a\r\nb"},
+        {"altered", tampered, true, {}, false, L"", L""},
+        {"not a PNG", "GIF89a not a picture", false, {NO_HEADER_BOX}, false, L"", L""},
+        {"an ordinary PNG", pngSignature() + ihdr() + chunk("IDAT", IMAGE_DATA) + chunk("IEND", ""), true, {}, false, L"", L""},
+    };
+    for (const Row &row : rows) {
+        INFO(row.sName);
+        TempDir dir;
+        driver.boxes.clear();
+        open(dir.write("v.png", row.file));
+        CHECK((pictureSize().cx > 0) == row.bPicture);
+        REQUIRE(driver.boxes.size() == row.openBoxes.size());
+        for (std::size_t i = 0; i < row.openBoxes.size(); ++i) {
+            CHECK(driver.boxes[i].sText == row.openBoxes[i]);
+            CHECK(driver.boxes[i].sCaption == L"出错啦");
+            CHECK(driver.boxes[i].sIcon == IDI_ERROR);
+            CHECK(driver.boxes[i].hOwner == form.handle());
+        }
+        driver.boxes.clear();
+        SetWindowTextW((*this)[ID_CZQM], L"typed by the operator");
+
+        click(ID_CHECK_VOUCHER);
+        REQUIRE(driver.boxes.size() == 1);
+        const SeenBox &box = driver.boxes[0];
+        CHECK(box.hOwner == form.handle());
+        CHECK(box.sIcon == IDI_INFORMATION);
+        if (row.bIntact) {
+            CHECK(box.sCaption == L"提示");
+            CHECK(box.sText == L"校验通过！");
+            CHECK(box.sLabelThen == passedText(L"v.png")); // the label first, then the box
+            CHECK(text(ID_CHECK_RESULT) == passedText(L"v.png"));
+        } else {
+            CHECK(box.sCaption == L"错啦");
+            CHECK(box.sText == FAILED_BOX);
+            CHECK(box.sLabelThen == AT_REST); // the box first, then the label
+            CHECK(text(ID_CHECK_RESULT) == failedText(L"v.png"));
+        }
+        CHECK(text(ID_CZQM) == row.sCzqm);
+        CHECK(text(ID_DWQM) == row.sDwqm);
+    }
+}
+
+TEST_CASE_FIXTURE(Window, "opening another file resets the display; checking again checks anew")
+{
+    TempDir dir;
+    open(dir.write("good.png", goodVoucher()));
+    click(ID_CHECK_VOUCHER);
+    turnToSecondPage(*this);
+    click(ID_CHECK_VOUCHER);
+    CHECK(activePage(*this) == 1); // a check leaves the page as it is
+    CHECK(text(ID_DWQM) == L"DW-SIG");
+
+    open(dir.write("other.png", goodVoucher()));
+    CHECK(text(ID_CHECK_RESULT) == AT_REST);
+    CHECK(text(ID_CZQM).empty());
+    CHECK(text(ID_DWQM).empty());
+    CHECK(activePage(*this) == 0);
+    CHECK(IsWindowVisible((*this)[ID_CZQM]));
+    CHECK_FALSE(IsWindowVisible((*this)[ID_DWQM]));
+}
+
+TEST_CASE_FIXTURE(Window, "cancelling the dialog keeps the verdict, the signatures and the picture")
+{
+    TempDir dir;
+    open(dir.write("good.png", goodVoucher()));
+    click(ID_CHECK_VOUCHER);
+    driver.cancel();
+    click(ID_OPEN_FILE);
+    CHECK(text(ID_CHECK_RESULT) == passedText(L"good.png"));
+    CHECK(text(ID_CZQM) == L"CZ-SIG");
+    CHECK(pictureSize().cx == IMAGE_WIDTH);
+}
+
+TEST_CASE_FIXTURE(Window, "a fault after the image data costs neither the picture nor a box")
+{
+    const std::string head = pngSignature() + ihdr() + chunk("IDAT", IMAGE_DATA);
+    struct Row {
+        const char *sName;
+        std::string file;
+    };
+    const Row rows[] = {
+        {"IEND with a wrong CRC", head + chunk("IEND", payload(IMAGE_SEAL_U, voucherXml(u"CZ", u"DW")), Crc::Wrong)},
+        {"no IEND", head},
+        {"a cut chunk after the image data", head + chunkHeader("tEXt", 100) + "abc"},
+    };
+    for (const Row &row : rows) {
+        INFO(row.sName);
+        TempDir dir;
+        driver.boxes.clear();
+        open(dir.write("v.png", row.file));
+        CHECK(driver.boxes.empty());
+        CHECK(pictureSize().cx == IMAGE_WIDTH);
+        CHECK(pictureSize().cy == IMAGE_HEIGHT);
+    }
+}
+
+TEST_CASE_FIXTURE(Window, "a header without readable image data: no box and an empty picture")
+{
+    TempDir dir;
+    open(dir.write("v.png", pngSignature() + ihdr() + chunk("IDAT", "not deflate") + chunk("IEND", "")));
+    CHECK(driver.boxes.empty());
+    CHECK(pictureSize().cx == 0);
+}
+
+TEST_CASE_FIXTURE(Window, "a file deleted after opening")
+{
+    TempDir dir;
+    const std::u16string sPath = dir.write("gone.png", goodVoucher());
+    open(sPath);
+    std::filesystem::remove(std::filesystem::path(sPath));
+    click(ID_CHECK_VOUCHER);
+    REQUIRE(driver.boxes.size() == 1);
+    CHECK(driver.boxes[0].sCaption == L"提示");
+    CHECK(driver.boxes[0].sText == L"指定票据文件不存在！");
+    CHECK(driver.boxes[0].sIcon == IDI_WARNING);
+    CHECK(text(ID_CHECK_RESULT) == AT_REST);
+}
+
+TEST_CASE_FIXTURE(Window, "the file name is shown as it is")
+{
+    TempDir dir;
+    open(dir.write("a&b  &&c.png", goodVoucher()));
+    click(ID_CHECK_VOUCHER);
+    CHECK(text(ID_CHECK_RESULT) == passedText(L"a&b  &&c.png"));
+}
+
+TEST_CASE_FIXTURE(Window, "dropping one file opens it; dropping several does nothing")
+{
+    TempDir dir;
+    const std::u16string sGood = dir.write("good.png", goodVoucher());
+    const std::u16string sOther = dir.write("other.png", goodVoucher());
+    drop({wide(sGood), wide(sOther)});
+    click(ID_CHECK_VOUCHER);
+    REQUIRE(driver.boxes.size() == 1);
+    CHECK(driver.boxes[0].sText == L"请先打开票据文件！");
+
+    drop({wide(sGood)});
+    CHECK(pictureSize().cx == IMAGE_WIDTH);
+    click(ID_CHECK_VOUCHER);
+    CHECK(text(ID_CHECK_RESULT) == passedText(L"good.png"));
+    CHECK(driver.dialogs.empty());
+}
+
+TEST_CASE_FIXTURE(Window, "the close button ends the program with 0")
+{
+    const HWND hwnd = form.handle();
+    click(ID_CLOSE);
+    CHECK_FALSE(IsWindow(hwnd));
+    MSG msg;
+    REQUIRE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    CHECK(msg.wParam == 0);
+    CHECK(driver.boxes.empty());
+}
