@@ -189,3 +189,36 @@ TEST_CASE_FIXTURE(Window, "dragging the splitter")
         CHECK(inParent((*this)[ID_SPLITTER1]).right == pane.left);
     }
 }
+
+TEST_CASE_FIXTURE(Window, "the verdict label is drawn in red after a failed check")
+{
+    fixtures::TempDir dir;
+    open(dir.write("plain.png", fixtures::pngSignature() + fixtures::ihdr() + fixtures::chunk("IDAT", fixtures::IMAGE_DATA)
+                                    + fixtures::chunk("IEND", "")));
+    click(ID_CHECK_VOUCHER);
+    CHECK(showsColour((*this)[ID_CHECK_RESULT], RGB(255, 0, 0)));
+    CHECK_FALSE(showsColour((*this)[ID_CHECK_RESULT], RGB(0, 0, 255)));
+}
+
+TEST_CASE_FIXTURE(Window, "on a screen of 144 DPI every size and font grows by half")
+{
+    // The system suggests the window's new rectangle; this one keeps it, to
+    // stay on the test's small screen.
+    RECT frame;
+    GetWindowRect(form.handle(), &frame);
+    SendMessageW(form.handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&frame));
+    pump();
+    RECT client;
+    GetClientRect(form.handle(), &client);
+    REQUIRE(client.right == 1133);
+    // 96-DPI sizes times 1.5, halves rounded up; the bevels stay one pixel.
+    CHECK(inParent((*this)[ID_PANEL1]) == RECT{0, 0, 1133, 65});
+    CHECK(inParent((*this)[ID_OPEN_FILE]) == RECT{26, 9, 176, 54});
+    CHECK(inParent((*this)[ID_PANEL3]) == RECT{753, 65, 1133, 584});
+    CHECK(inParent((*this)[ID_SPLITTER1]) == RECT{748, 65, 753, 584});
+    CHECK(inParent((*this)[ID_CHECK_RESULT]) == RECT{8, 15, 362, 66});
+    CHECK(inParent((*this)[ID_PAGE_CONTROL1]) == RECT{1, 76, 379, 518});
+    CHECK(fontOf((*this)[ID_CHECK_RESULT]).lfHeight == -18);
+    CHECK(fontOf((*this)[ID_OPEN_FILE]).lfHeight == -18);
+    CHECK(std::wstring(fontOf((*this)[ID_OPEN_FILE]).lfFaceName) == L"微软雅黑");
+}
