@@ -14,3 +14,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # CTest runs the tests under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# A release carries no symbols: a third of the size.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

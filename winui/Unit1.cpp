@@ -129,6 +129,20 @@ void place(HWND h, int iLeft, int iTop, int iWidth, int iHeight)
     MoveWindow(h, iLeft, iTop, std::max(0, iWidth), std::max(0, iHeight), TRUE);
 }
 
+struct ControlSearch {
+    int id;
+    HWND hFound;
+};
+
+BOOL CALLBACK findControl(HWND h, LPARAM lParam)
+{
+    auto *p = reinterpret_cast<ControlSearch *>(lParam);
+    if (GetDlgCtrlID(h) != p->id)
+        return TRUE;
+    p->hFound = h;
+    return FALSE;
+}
+
 SIZE clientSize(HWND h)
 {
     RECT r;
@@ -179,20 +193,8 @@ TForm1::~TForm1()
 HWND TForm1::control(ControlId id) const
 {
     // Controls sit in panels and pages: look through every level.
-    struct Search {
-        int id;
-        HWND hFound;
-    } search = {id, nullptr};
-    EnumChildWindows(
-        hwnd,
-        [](HWND h, LPARAM lParam) -> BOOL {
-            auto *p = reinterpret_cast<Search *>(lParam);
-            if (GetDlgCtrlID(h) != p->id)
-                return TRUE;
-            p->hFound = h;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ControlSearch search = {id, nullptr};
+    EnumChildWindows(hwnd, findControl, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
 

@@ -41,24 +41,25 @@ LPCWSTR iconOf(HWND hBox)
     return nullptr;
 }
 
+struct DialogSearch {
+    const std::vector<HWND> *pSkip;
+    HWND hFound;
+};
+
+BOOL CALLBACK findDialogWindow(HWND h, LPARAM lParam)
+{
+    auto *p = reinterpret_cast<DialogSearch *>(lParam);
+    if (!IsWindowVisible(h) || classOf(h) != L"#32770" || std::find(p->pSkip->begin(), p->pSkip->end(), h) != p->pSkip->end())
+        return TRUE;
+    p->hFound = h;
+    return FALSE;
+}
+
 // The first visible dialog of this thread that is not in skip.
 HWND findDialog(const std::vector<HWND> &skip)
 {
-    struct Search {
-        const std::vector<HWND> *pSkip;
-        HWND hFound;
-    } search = {&skip, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM lParam) -> BOOL {
-            auto *p = reinterpret_cast<Search *>(lParam);
-            if (!IsWindowVisible(h) || classOf(h) != L"#32770"
-                || std::find(p->pSkip->begin(), p->pSkip->end(), h) != p->pSkip->end())
-                return TRUE;
-            p->hFound = h;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search = {&skip, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), findDialogWindow, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
 

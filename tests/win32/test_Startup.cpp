@@ -10,25 +10,28 @@
 
 namespace {
 
+struct FormSearch {
+    DWORD iProcess;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectForm(HWND h, LPARAM lParam)
+{
+    auto *p = reinterpret_cast<FormSearch *>(lParam);
+    DWORD iOwner = 0;
+    GetWindowThreadProcessId(h, &iOwner);
+    wchar_t sClass[16] = {};
+    GetClassNameW(h, sClass, 16);
+    if (iOwner == p->iProcess && std::wstring(sClass) == L"TForm1")
+        p->found.push_back(h);
+    return TRUE;
+}
+
 // Top-level windows of class TForm1 that belong to the process.
 std::vector<HWND> formsOf(DWORD iProcess)
 {
-    struct Search {
-        DWORD iProcess;
-        std::vector<HWND> found;
-    } search = {iProcess, {}};
-    EnumWindows(
-        [](HWND h, LPARAM lParam) -> BOOL {
-            auto *p = reinterpret_cast<Search *>(lParam);
-            DWORD iOwner = 0;
-            GetWindowThreadProcessId(h, &iOwner);
-            wchar_t sClass[16] = {};
-            GetClassNameW(h, sClass, 16);
-            if (iOwner == p->iProcess && std::wstring(sClass) == L"TForm1")
-                p->found.push_back(h);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    FormSearch search = {iProcess, {}};
+    EnumWindows(collectForm, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
