@@ -90,6 +90,17 @@ int parentX(HWND hwnd, LPARAM lParam)
     return p.x;
 }
 
+// Ends the drag and erases its line; false when there was none.
+bool endDrag(HWND hwnd, Drag *pDrag)
+{
+    if (!pDrag || !pDrag->bActive)
+        return false;
+    pDrag->bActive = false;
+    invertLine(hwnd, pDrag->iLineX);
+    pDrag->iLineX = -1;
+    return true;
+}
+
 LRESULT CALLBACK splitterProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     auto *pDrag = reinterpret_cast<Drag *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -123,20 +134,13 @@ LRESULT CALLBACK splitterProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam
         }
         return 0;
     case WM_LBUTTONUP:
-        if (pDrag && pDrag->bActive) {
-            pDrag->bActive = false;
-            invertLine(hwnd, pDrag->iLineX);
-            pDrag->iLineX = -1;
+        if (endDrag(hwnd, pDrag)) {
             ReleaseCapture();
             SendMessageW(GetParent(hwnd), LM_SET_PANE_WIDTH, WPARAM(legalWidthAt(hwnd, *pDrag, parentX(hwnd, lParam))), 0);
         }
         return 0;
-    case WM_CAPTURECHANGED:
-        if (pDrag && pDrag->bActive) {
-            pDrag->bActive = false;
-            invertLine(hwnd, pDrag->iLineX);
-            pDrag->iLineX = -1;
-        }
+    case WM_CAPTURECHANGED: // the drag ends without a new width
+        endDrag(hwnd, pDrag);
         return 0;
     default:
         break;
