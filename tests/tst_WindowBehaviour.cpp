@@ -5,6 +5,8 @@
 #include "support/ModalDriver.h"
 #include "support/VoucherWriter.h"
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
@@ -18,6 +20,7 @@
 
 using namespace lumbrik;
 using namespace lumbrik::testing;
+using lumbrik::fixtures::PNGSUITE_WITHOUT_HEADER;
 
 namespace {
 
@@ -36,15 +39,6 @@ QString failedText(const QString &sName)
 {
     return QString::fromUtf8("查验结果：自应用本签名以来，“%1”已被篡改，请停止使用。").arg(sName);
 }
-
-// The PngSuite files whose header no decoder can read, as its documentation
-// describes them: a damaged signature, a wrong IHDR checksum, or a colour type
-// or bit depth the format does not have.
-const QStringList PNGSUITE_WITHOUT_HEADER = {
-    QStringLiteral("xs1n0g01.png"), QStringLiteral("xs2n0g01.png"), QStringLiteral("xs4n0g01.png"),
-    QStringLiteral("xs7n0g01.png"), QStringLiteral("xcrn0g04.png"), QStringLiteral("xlfn0g04.png"),
-    QStringLiteral("xhdn0g08.png"), QStringLiteral("xc1n0g08.png"), QStringLiteral("xc9n2c08.png"),
-    QStringLiteral("xd0n2c08.png"), QStringLiteral("xd3n2c08.png"), QStringLiteral("xd9n2c08.png")};
 
 } // namespace
 
@@ -485,7 +479,8 @@ void TestWindowBehaviour::pngSuiteOpens()
     if (files.isEmpty())
         QSKIP("PngSuite is not beside this checkout");
     for (const QString &sName : files) {
-        const bool bHeader = !PNGSUITE_WITHOUT_HEADER.contains(sName);
+        const bool bHeader = std::find(std::begin(PNGSUITE_WITHOUT_HEADER), std::end(PNGSUITE_WITHOUT_HEADER),
+                                       sName.toStdString()) == std::end(PNGSUITE_WITHOUT_HEADER);
         const qsizetype iSeen = driver->seen().size();
         if (!bHeader)
             driver->acknowledgeBox();

@@ -200,7 +200,36 @@ HWND TForm1::control(ControlId id) const
 
 bool TForm1::isDialogMessage(MSG *msg) const
 {
-    return hwnd && IsDialogMessageW(hwnd, msg);
+    if (!hwnd)
+        return false;
+    if (msg->message == WM_KEYDOWN && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
+        const HWND hFocus = GetFocus();
+        // Enter presses the focused button: a window that is not a dialog has
+        // no default button for the dialog handling to press.
+        if (msg->wParam == VK_RETURN && (SendMessageW(hFocus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON)) {
+            SendMessageW(hFocus, BM_CLICK, 0, 0);
+            return true;
+        }
+        if (msg->wParam == VK_TAB && IsChild(hwnd, hFocus)) {
+            SetFocus(nextTabStop(hFocus, GetKeyState(VK_SHIFT) < 0));
+            return true;
+        }
+    }
+    return IsDialogMessageW(hwnd, msg);
+}
+
+HWND TForm1::nextTabStop(HWND hFrom, bool bBack) const
+{
+    // The tab control holds its pages, so the dialog order would pass over
+    // either it or the page's text box: the text box comes right after it.
+    const HWND hTabs = control(ID_PAGE_CONTROL1);
+    const HWND hMemo = control(IsWindowVisible(control(ID_TAB_SHEET1)) ? ID_CZQM : ID_DWQM);
+    if (hFrom == hTabs && !bBack)
+        return hMemo;
+    if (hFrom == hMemo && bBack)
+        return hTabs;
+    const HWND hNext = GetNextDlgTabItem(hwnd, hFrom == hMemo ? hTabs : hFrom, bBack);
+    return hNext == hTabs && bBack ? hMemo : hNext;
 }
 
 void TForm1::createControls()
@@ -227,8 +256,7 @@ void TForm1::createControls()
     add(Panel2, IMAGE_CLASS, L"", 0, 0, ID_IMAGE1);
     add(hwnd, SPLITTER_CLASS, L"", 0, 0, ID_SPLITTER1);
     const HWND Panel3 = add(hwnd, PANEL_CLASS, L"", PANEL, WS_EX_CONTROLPARENT, ID_PANEL3, &FACE_PANEL);
-    const HWND PageControl1 = add(Panel3, WC_TABCONTROLW, L"", WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
-                                  ID_PAGE_CONTROL1);
+    const HWND PageControl1 = add(Panel3, WC_TABCONTROLW, L"", WS_TABSTOP | WS_CLIPCHILDREN, 0, ID_PAGE_CONTROL1);
     const HWND TabSheet1 = add(PageControl1, PANEL_CLASS, L"", PANEL, WS_EX_CONTROLPARENT, ID_TAB_SHEET1, &PAGE);
     const HWND TabSheet2 = add(PageControl1, PANEL_CLASS, L"", PANEL, WS_EX_CONTROLPARENT, ID_TAB_SHEET2, &PAGE);
     for (const HWND hMemo : {add(TabSheet1, WC_EDITW, L"", MEMO, WS_EX_CLIENTEDGE, ID_CZQM),

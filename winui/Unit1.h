@@ -44,6 +44,8 @@ public:
     HWND control(ControlId id) const;
     // Lets Tab, Enter and Space reach the window's controls; true when msg was used.
     bool isDialogMessage(MSG *msg) const;
+    // The control that Tab, or Shift+Tab with bBack, moves to from hFrom.
+    HWND nextTabStop(HWND hFrom, bool bBack) const;
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);

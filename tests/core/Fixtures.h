@@ -20,6 +20,13 @@ inline constexpr int IMAGE_HEIGHT = 2;
 inline constexpr char16_t EMPTY_SEAL[] = u"f72884f1a37edef119c082ba4e287e4a";
 inline constexpr char16_t FAILED[] = u"获取加密信息失败！";
 
+// The PngSuite files whose header no decoder can read, as its documentation
+// describes them: a damaged signature, a wrong IHDR checksum, or a colour type
+// or bit depth the format does not have.
+inline constexpr const char *PNGSUITE_WITHOUT_HEADER[] = {
+    "xs1n0g01.png", "xs2n0g01.png", "xs4n0g01.png", "xs7n0g01.png", "xcrn0g04.png", "xlfn0g04.png",
+    "xhdn0g08.png", "xc1n0g08.png", "xc9n2c08.png", "xd0n2c08.png", "xd3n2c08.png", "xd9n2c08.png"};
+
 enum class Crc { Right, Wrong };
 
 std::string pngSignature();
