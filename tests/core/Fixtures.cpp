@@ -1,11 +1,25 @@
 #include "Fixtures.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
 
 namespace lumbrik::fixtures {
+
+std::vector<std::filesystem::path> pngSuiteFiles()
+{
+    std::vector<std::filesystem::path> files;
+    std::error_code e;
+    for (std::filesystem::directory_iterator it(LUMBRIK_PNGSUITE, e), end; !e && it != end; it.increment(e))
+        if (it->path().extension() == ".png")
+            files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    if (!files.empty() && files.size() != 175)
+        throw std::runtime_error("PngSuite is not whole: " + std::to_string(files.size()) + " files");
+    return files;
+}
 
 std::string pngSignature()
 {

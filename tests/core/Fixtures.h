@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lumbrik::fixtures {
 
@@ -26,6 +27,10 @@ inline constexpr char16_t FAILED[] = u"获取加密信息失败！";
 inline constexpr const char *PNGSUITE_WITHOUT_HEADER[] = {
     "xs1n0g01.png", "xs2n0g01.png", "xs4n0g01.png", "xs7n0g01.png", "xcrn0g04.png", "xlfn0g04.png",
     "xhdn0g08.png", "xc1n0g08.png", "xc9n2c08.png", "xd0n2c08.png", "xd3n2c08.png", "xd9n2c08.png"};
+
+// The PngSuite files beside this checkout, in name order; none when it is not
+// there. When it is, all of its 175 files.
+std::vector<std::filesystem::path> pngSuiteFiles();
 
 enum class Crc { Right, Wrong };
 

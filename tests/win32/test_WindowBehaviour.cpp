@@ -169,41 +169,23 @@ TEST_CASE_FIXTURE(Window, "cancelling the dialog keeps the verdict, the signatur
     CHECK(pictureSize().cx == IMAGE_WIDTH);
 }
 
-TEST_CASE_FIXTURE(Window, "a fault after the image data costs neither the picture nor a box")
-{
-    const std::string head = pngSignature() + ihdr() + chunk("IDAT", IMAGE_DATA);
-    struct Row {
-        const char *sName;
-        std::string file;
-    };
-    const Row rows[] = {
-        {"IEND with a wrong CRC", head + chunk("IEND", payload(IMAGE_SEAL_U, voucherXml(u"CZ", u"DW")), Crc::Wrong)},
-        {"no IEND", head},
-        {"a cut chunk after the image data", head + chunkHeader("tEXt", 100) + "abc"},
-    };
-    for (const Row &row : rows) {
-        INFO(row.sName);
-        TempDir dir;
-        driver.boxes.clear();
-        open(dir.write("v.png", row.file));
-        CHECK(driver.boxes.empty());
-        CHECK(pictureSize().cx == IMAGE_WIDTH);
-        CHECK(pictureSize().cy == IMAGE_HEIGHT);
-    }
-}
-
-TEST_CASE_FIXTURE(Window, "a header without a picture to show: no box, an empty picture, and still a check")
+TEST_CASE_FIXTURE(Window, "after a whole header no box: the picture when it can be decoded, and a check all the same")
 {
     const std::string head = pngSignature() + ihdr();
+    const std::string idat = chunk("IDAT", IMAGE_DATA);
     struct Row {
         const char *sName;
         std::string file;
+        bool bPicture;
     };
     const Row rows[] = {
-        {"image data that is not deflate", head + chunk("IDAT", "not deflate") + chunk("IEND", "")},
-        {"an IDAT chunk claiming 2 GiB", head + chunkHeader("IDAT", 0x7FFFFFFF) + "abc"},
-        {"100000 x 100000 pixels", pngSignature() + ihdr(100000, 100000) + chunk("IDAT", IMAGE_DATA) + chunk("IEND", "")},
-        {"no image data", head + chunk("IEND", payload(EMPTY_SEAL, u""))},
+        {"IEND with a wrong CRC", head + idat + chunk("IEND", payload(IMAGE_SEAL_U, voucherXml(u"CZ", u"DW")), Crc::Wrong), true},
+        {"no IEND", head + idat, true},
+        {"a cut chunk after the image data", head + idat + chunkHeader("tEXt", 100) + "abc", true},
+        {"image data that is not deflate", head + chunk("IDAT", "not deflate") + chunk("IEND", ""), false},
+        {"an IDAT chunk claiming 2 GiB", head + chunkHeader("IDAT", 0x7FFFFFFF) + "abc", false},
+        {"100000 x 100000 pixels", pngSignature() + ihdr(100000, 100000) + idat + chunk("IEND", ""), false},
+        {"no image data", head + chunk("IEND", payload(EMPTY_SEAL, u"")), false},
     };
     for (const Row &row : rows) {
         INFO(row.sName);
@@ -211,7 +193,8 @@ TEST_CASE_FIXTURE(Window, "a header without a picture to show: no box, an empty 
         driver.boxes.clear();
         open(dir.write("v.png", row.file));
         CHECK(driver.boxes.empty());
-        CHECK(pictureSize().cx == 0);
+        CHECK(pictureSize().cx == (row.bPicture ? IMAGE_WIDTH : 0));
+        CHECK(pictureSize().cy == (row.bPicture ? IMAGE_HEIGHT : 0));
         click(ID_CHECK_VOUCHER);
         CHECK(driver.boxes.size() == 1);
     }
@@ -219,23 +202,18 @@ TEST_CASE_FIXTURE(Window, "a header without a picture to show: no box, an empty 
 
 TEST_CASE_FIXTURE(Window, "every PngSuite file opens; only those without a header get the box")
 {
-    const std::filesystem::path suite(LUMBRIK_PNGSUITE);
-    std::error_code e;
-    if (!std::filesystem::is_directory(suite, e)) {
+    const std::vector<std::filesystem::path> files = pngSuiteFiles();
+    if (files.empty()) {
         MESSAGE("PngSuite is not beside this checkout");
         return;
     }
-    int iFiles = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(suite)) {
-        const std::string sName = entry.path().filename().string();
-        if (entry.path().extension() != ".png")
-            continue;
-        ++iFiles;
+    for (const std::filesystem::path &file : files) {
+        const std::string sName = file.filename().string();
         INFO(sName);
         const bool bHeader = std::find(std::begin(PNGSUITE_WITHOUT_HEADER), std::end(PNGSUITE_WITHOUT_HEADER), sName)
                              == std::end(PNGSUITE_WITHOUT_HEADER);
         driver.boxes.clear();
-        drop({entry.path().wstring()});
+        drop({file.wstring()});
         REQUIRE(driver.boxes.size() == (bHeader ? 0u : 1u));
         if (!bHeader)
             CHECK(driver.boxes[0].sText == NO_HEADER_BOX);
@@ -243,7 +221,6 @@ TEST_CASE_FIXTURE(Window, "every PngSuite file opens; only those without a heade
         if (sName[0] != 'x')
             CHECK(pictureSize().cx > 0);
     }
-    CHECK(iFiles > 100);
 }
 
 TEST_CASE_FIXTURE(Window, "a file deleted after opening")
