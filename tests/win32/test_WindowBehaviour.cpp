@@ -40,6 +40,25 @@ void turnToSecondPage(Window &w)
     SendMessageW(w.form.handle(), WM_NOTIFY, ID_PAGE_CONTROL1, reinterpret_cast<LPARAM>(&header));
 }
 
+BOOL CALLBACK findToolTip(HWND h, LPARAM lParam)
+{
+    auto *pFound = reinterpret_cast<std::pair<HWND, HWND> *>(lParam);
+    wchar_t sClass[32] = {};
+    GetClassNameW(h, sClass, 32);
+    if (GetWindow(h, GW_OWNER) != pFound->first || std::wstring(sClass) != TOOLTIPS_CLASSW)
+        return TRUE;
+    pFound->second = h;
+    return FALSE;
+}
+
+// The tool tip window that the form owns.
+HWND toolTipOf(HWND hForm)
+{
+    std::pair<HWND, HWND> found = {hForm, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), findToolTip, reinterpret_cast<LPARAM>(&found));
+    return found.second;
+}
+
 } // namespace
 
 TEST_CASE_FIXTURE(Window, "checking before any file was opened")
@@ -243,6 +262,31 @@ TEST_CASE_FIXTURE(Window, "the file name is shown as it is")
     open(dir.write("a&b  &&c.png", goodVoucher()));
     click(ID_CHECK_VOUCHER);
     CHECK(text(ID_CHECK_RESULT) == passedText(L"a&b  &&c.png"));
+}
+
+TEST_CASE_FIXTURE(Window, "the label cuts a long verdict; its tool tip holds the whole")
+{
+    const std::wstring sName = L"non-tax-revenue-voucher-electronic_11010124_0000318766.png";
+    TempDir dir;
+    open(dir.write(std::string(sName.begin(), sName.end()), goodVoucher()));
+    click(ID_CHECK_VOUCHER);
+    const HWND hLabel = (*this)[ID_CHECK_RESULT];
+    // The text is whole in the label, but more lines than its height holds.
+    RECT r = {0, 0, 236, 0};
+    const HDC dc = GetDC(hLabel);
+    const HGDIOBJ hOld = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hLabel, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, text(ID_CHECK_RESULT).c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, hOld);
+    ReleaseDC(hLabel, dc);
+    CHECK(r.bottom > 34);
+
+    wchar_t sTip[512] = {};
+    TTTOOLINFOW tool = {sizeof tool};
+    tool.hwnd = form.handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(hLabel);
+    tool.lpszText = sTip;
+    SendMessageW(toolTipOf(form.handle()), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    CHECK(std::wstring(sTip) == passedText(sName));
 }
 
 TEST_CASE_FIXTURE(Window, "dropping one file opens it; dropping several does nothing")
