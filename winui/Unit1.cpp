@@ -417,6 +417,14 @@ LRESULT TForm1::handle(UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         layout();
         return 0;
+    case WM_ACTIVATE:
+        // Focus goes back where it was when the window was left (for a box, say).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            hLastFocus = IsChild(hwnd, GetFocus()) ? GetFocus() : hLastFocus;
+        } else if (!HIWORD(wParam)) {
+            SetFocus(IsWindow(hLastFocus) ? hLastFocus : control(ID_OPEN_FILE));
+        }
+        return 0;
     case WM_DPICHANGED_MESSAGE: {
         iPaneWidth = MulDiv(iPaneWidth, HIWORD(wParam), int(iDpi));
         iDpi = HIWORD(wParam);

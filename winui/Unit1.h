@@ -73,6 +73,7 @@ private:
 
     HWND hwnd = nullptr;
     HWND hToolTip = nullptr;
+    HWND hLastFocus = nullptr; // the control that had the focus when the window was left
     HFONT hSongTi = nullptr;
     HFONT hYaHei = nullptr;
     UINT iDpi = USER_DEFAULT_SCREEN_DPI;

@@ -330,6 +330,15 @@ TEST_CASE_FIXTURE(Window, "Tab goes through the buttons, the tabs and the shown 
     CHECK(form.nextTabStop((*this)[ID_DWQM], false) == (*this)[ID_OPEN_FILE]);
 }
 
+TEST_CASE_FIXTURE(Window, "the focus starts on the first button and comes back after a box")
+{
+    CHECK(GetFocus() == (*this)[ID_OPEN_FILE]);
+    SetFocus((*this)[ID_CHECK_VOUCHER]);
+    click(ID_CHECK_VOUCHER);
+    REQUIRE(driver.boxes.size() == 1);
+    CHECK(GetFocus() == (*this)[ID_CHECK_VOUCHER]);
+}
+
 TEST_CASE_FIXTURE(Window, "Enter and Space press the focused button")
 {
     for (const WPARAM iKey : {WPARAM(VK_RETURN), WPARAM(VK_SPACE)}) {
