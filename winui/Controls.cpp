@@ -210,6 +210,7 @@ void registerClass(HINSTANCE hInstance, const wchar_t *sName, WNDPROC proc, LPCW
 {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW; // a bevel drawn at the old edge must go
     wc.lpfnWndProc = proc;
     wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, sCursor);
