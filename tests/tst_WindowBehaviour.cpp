@@ -6,6 +6,7 @@
 #include "support/VoucherWriter.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include <QClipboard>
 #include <QDir>
@@ -474,17 +475,17 @@ void TestWindowBehaviour::droppedFileIsOpened()
 
 void TestWindowBehaviour::pngSuiteOpens()
 {
-    const QDir suite(QStringLiteral(LUMBRIK_PNGSUITE));
-    const QStringList files = suite.entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
-    if (files.isEmpty())
+    const std::vector<std::filesystem::path> files = lumbrik::fixtures::pngSuiteFiles();
+    if (files.empty())
         QSKIP("PngSuite is not beside this checkout");
-    for (const QString &sName : files) {
+    for (const std::filesystem::path &file : files) {
+        const QString sName = QString::fromStdString(file.filename().string());
         const bool bHeader = std::find(std::begin(PNGSUITE_WITHOUT_HEADER), std::end(PNGSUITE_WITHOUT_HEADER),
-                                       sName.toStdString()) == std::end(PNGSUITE_WITHOUT_HEADER);
+                                       file.filename().string()) == std::end(PNGSUITE_WITHOUT_HEADER);
         const qsizetype iSeen = driver->seen().size();
         if (!bHeader)
             driver->acknowledgeBox();
-        drop(suite.filePath(sName));
+        drop(QString::fromStdString(file.string()));
         const QList<SeenModal> seen = driver->seen().mid(iSeen);
         const bool bBox = seen.size() == 1 && seen.first().sText == NO_PICTURE_BOX;
         QVERIFY2(bBox == !bHeader && driver->allAnswered(), qPrintable(sName));

@@ -14,20 +14,6 @@ constexpr int READ_ONLY = 0x410;       // chx1
 
 ModalDriver *pActive = nullptr;
 
-std::wstring textOf(HWND h)
-{
-    std::wstring s(std::size_t(GetWindowTextLengthW(h)), L'\0');
-    GetWindowTextW(h, s.data(), int(s.size() + 1));
-    return s;
-}
-
-std::wstring classOf(HWND h)
-{
-    wchar_t s[64] = {};
-    GetClassNameW(h, s, 64);
-    return s;
-}
-
 // The system icon that the box shows, by identity with the shared icons.
 LPCWSTR iconOf(HWND hBox)
 {
@@ -69,6 +55,20 @@ void press(HWND hDialog, int iButton)
 }
 
 } // namespace
+
+std::wstring textOf(HWND h)
+{
+    std::wstring s(std::size_t(GetWindowTextLengthW(h)), L'\0');
+    GetWindowTextW(h, s.data(), int(s.size() + 1));
+    return s;
+}
+
+std::wstring classOf(HWND h)
+{
+    wchar_t s[64] = {};
+    GetClassNameW(h, s, 64);
+    return s;
+}
 
 ModalDriver::ModalDriver(HWND hLabel) : hLabel(hLabel), iTimer(SetTimer(nullptr, 0, 20, onTimer))
 {

@@ -10,6 +10,10 @@
 
 namespace lumbrik::testing {
 
+// A window's text, and the name of its class.
+std::wstring textOf(HWND h);
+std::wstring classOf(HWND h);
+
 struct SeenBox {
     std::wstring sCaption, sText;
     LPCWSTR sIcon = nullptr;  // IDI_WARNING, IDI_INFORMATION, IDI_ERROR, or null for another

@@ -17,13 +17,6 @@ void pump()
     }
 }
 
-std::wstring textOf(HWND h)
-{
-    std::wstring s(std::size_t(GetWindowTextLengthW(h)), L'\0');
-    GetWindowTextW(h, s.data(), int(s.size() + 1));
-    return s;
-}
-
 std::wstring wide(const std::u16string &s)
 {
     return {reinterpret_cast<const wchar_t *>(s.data()), s.size()};

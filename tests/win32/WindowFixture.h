@@ -14,7 +14,6 @@ namespace lumbrik::testing {
 
 // Handles whatever waits in this thread's queue.
 void pump();
-std::wstring textOf(HWND h);
 std::wstring wide(const std::u16string &s);
 // h's rectangle in its parent's client coordinates.
 RECT inParent(HWND h);

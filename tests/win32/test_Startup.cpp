@@ -1,6 +1,8 @@
 // The real program: one window titled Lumbrik, and its resources;
 // closing it ends the program with 0.
 
+#include "ModalDriver.h"
+
 #include <doctest.h>
 
 #include <windows.h>
@@ -20,9 +22,7 @@ BOOL CALLBACK collectForm(HWND h, LPARAM lParam)
     auto *p = reinterpret_cast<FormSearch *>(lParam);
     DWORD iOwner = 0;
     GetWindowThreadProcessId(h, &iOwner);
-    wchar_t sClass[16] = {};
-    GetClassNameW(h, sClass, 16);
-    if (iOwner == p->iProcess && std::wstring(sClass) == L"TForm1")
+    if (iOwner == p->iProcess && lumbrik::testing::classOf(h) == L"TForm1")
         p->found.push_back(h);
     return TRUE;
 }
@@ -51,9 +51,7 @@ TEST_CASE("Lumbrik.exe shows one window and ends with 0 when it is closed")
             forms.clear();
     }
     REQUIRE(forms.size() == 1);
-    wchar_t sTitle[32] = {};
-    GetWindowTextW(forms[0], sTitle, 32);
-    CHECK(std::wstring(sTitle) == L"Lumbrik");
+    CHECK(lumbrik::testing::textOf(forms[0]) == L"Lumbrik");
 
     PostMessageW(forms[0], WM_CLOSE, 0, 0);
     CHECK(WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0);

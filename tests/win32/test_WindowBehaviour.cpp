@@ -43,9 +43,7 @@ void turnToSecondPage(Window &w)
 BOOL CALLBACK findToolTip(HWND h, LPARAM lParam)
 {
     auto *pFound = reinterpret_cast<std::pair<HWND, HWND> *>(lParam);
-    wchar_t sClass[32] = {};
-    GetClassNameW(h, sClass, 32);
-    if (GetWindow(h, GW_OWNER) != pFound->first || std::wstring(sClass) != TOOLTIPS_CLASSW)
+    if (GetWindow(h, GW_OWNER) != pFound->first || classOf(h) != TOOLTIPS_CLASSW)
         return TRUE;
     pFound->second = h;
     return FALSE;
