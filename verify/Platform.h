@@ -25,6 +25,18 @@ public:
     virtual bool seek(std::int64_t iPos) = 0;
 };
 
+// Why a file could not be read. A file that was read is judged on its bytes;
+// one that could not be read has not been judged at all.
+enum class ReadError {
+    None,
+    Missing,   // nothing is there
+    NotAFile,  // a folder, a FIFO, a device: not a regular file
+    Denied,    // no permission to read it
+    InUse,     // another program holds it, for writing or locked
+    TooLarge,  // more than the reader may hold in memory
+    Failed,    // any other fault of the system while opening or reading
+};
+
 class Md5
 {
 public:
@@ -68,10 +80,11 @@ public:
 
 namespace platform {
 
-// Opens the regular file at sFile for reading, shared with no other writer
-// where the platform can say so; null when it is missing, not a regular file
-// (a FIFO would block, a device could be endless) or cannot be opened.
-std::unique_ptr<ByteSource> openFile(const std::u16string &sFile);
+// Opens the regular file at sFile for reading. Other programs may go on reading
+// it; where the platform can say so, none may write it while it is open, and
+// one that holds it open for writing keeps it from being opened. Null when it
+// cannot be opened, with the reason in *pError when asked for.
+std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError *pError = nullptr);
 
 std::unique_ptr<Md5> createMd5();
 

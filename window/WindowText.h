@@ -23,6 +23,15 @@ inline constexpr char16_t FAILED_PREFIX[] = u"校验失败，错误信息：";
 inline constexpr char16_t NO_PICTURE_PREFIX[] = u"图片加载失败，错误信息：";
 inline constexpr char16_t NO_HEADER_MESSAGE[] = u"This operation is not valid because the current image contains no valid header.";
 
+// Why a file could not be read: the error's message when it was to be opened,
+// and the start of the box when it was to be checked.
+inline constexpr char16_t MISSING_REASON[] = u"票据文件不存在";
+inline constexpr char16_t NOT_A_FILE_REASON[] = u"所选的不是文件";
+inline constexpr char16_t DENIED_REASON[] = u"无权读取票据文件";
+inline constexpr char16_t IN_USE_REASON[] = u"票据文件正被其他程序使用";
+inline constexpr char16_t TOO_LARGE_REASON[] = u"票据文件过大";
+inline constexpr char16_t READ_FAILED_REASON[] = u"读取票据文件出错";
+
 // One entry of the open dialog's file types: "<name> (*.<extension>)".
 struct PictureType {
     std::u16string_view sName;

@@ -114,6 +114,12 @@ std::string goodVoucher()
     return voucher(payload(IMAGE_SEAL_U, voucherXml(u"CZ-SIG", u"DW-SIG")));
 }
 
+std::string otherVoucher(const std::u16string &sSeal)
+{
+    return pngSignature() + ihdr(OTHER_IMAGE_SIZE, OTHER_IMAGE_SIZE) + chunk("IDAT", OTHER_IMAGE_DATA)
+        + chunk("IEND", payload(sSeal, voucherXml(u"CZ-2", u"DW-2")));
+}
+
 TempDir::TempDir()
 {
     static std::atomic<int> iNext{0};

@@ -17,6 +17,12 @@ inline constexpr char IMAGE_SEAL[] = "9d16851f36c9dc5a092f470e4ca1c2e9";
 inline constexpr char16_t IMAGE_SEAL_U[] = u"9d16851f36c9dc5a092f470e4ca1c2e9";
 inline constexpr int IMAGE_WIDTH = 4;
 inline constexpr int IMAGE_HEIGHT = 2;
+// A second picture, 2 x 2 pixels (blue, blue; blue, yellow), that looks
+// nothing like the first: its compressed image data and its seal, worked out
+// with an independent zlib and MD5.
+inline const std::string OTHER_IMAGE_DATA("\x78\xda\x63\x60\x60\xf8\x0f\x46\x0c\xff\xff\xff\x67\x00\x00\x1b\xf2\x04\xfc", 19);
+inline constexpr char16_t OTHER_IMAGE_SEAL_U[] = u"939a5038dbb0e1eb54ce80b5193891b7";
+inline constexpr int OTHER_IMAGE_SIZE = 2;
 // The seal of empty image data: md5hex(md5hex("") + salt).
 inline constexpr char16_t EMPTY_SEAL[] = u"f72884f1a37edef119c082ba4e287e4a";
 inline constexpr char16_t FAILED[] = u"获取加密信息失败！";
@@ -53,6 +59,8 @@ std::u16string voucherXml(const std::optional<std::u16string> &sFinance, const s
 std::string voucher(const std::string &abPayload);
 // The same with a payload sealing IMAGE_DATA and signatures "CZ-SIG" and "DW-SIG".
 std::string goodVoucher();
+// A voucher of the second picture whose payload holds sSeal and signatures "CZ-2" and "DW-2".
+std::string otherVoucher(const std::u16string &sSeal = OTHER_IMAGE_SEAL_U);
 
 // A folder of its own for one test's fixtures, removed with everything in it.
 class TempDir

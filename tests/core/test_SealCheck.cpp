@@ -56,6 +56,7 @@ std::vector<VerdictRow> verdictRows()
         {"image data split over two IDAT chunks",
          head() + chunk("IDAT", IMAGE_DATA.substr(0, 10)) + chunk("IDAT", IMAGE_DATA.substr(10)) + chunk("IEND", goodPayload()),
          true, F::None, CZ, DW, false},
+        {"another picture with its own seal", otherVoucher(), true, F::None, u"CZ-2", u"DW-2", false},
         {"no IDAT, seal of empty image data", head() + chunk("IEND", payload(EMPTY_SEAL, voucherXml(CZ, DW))), true, F::None, CZ, DW, false},
         {"wrong CRC on every chunk",
          pngSignature() + chunk("IHDR", ihdr().substr(8, 13), Crc::Wrong) + chunk("IDAT", IMAGE_DATA, Crc::Wrong)

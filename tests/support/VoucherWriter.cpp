@@ -25,6 +25,11 @@ QByteArray ihdr(int iWidth, int iHeight) { return qt(fixtures::ihdr(iWidth, iHei
 QByteArray voucher(const QByteArray &abPayload) { return qt(fixtures::voucher(abPayload.toStdString())); }
 QByteArray goodVoucher() { return qt(fixtures::goodVoucher()); }
 
+QByteArray otherVoucher(const QString &sSeal)
+{
+    return qt(sSeal.isNull() ? fixtures::otherVoucher() : fixtures::otherVoucher(sSeal.toStdU16String()));
+}
+
 QByteArray chunk(const char *sType, const QByteArray &abData, Crc crc)
 {
     return qt(fixtures::chunk(sType, abData.toStdString(), crc));

@@ -14,6 +14,7 @@ using fixtures::EMPTY_SEAL;
 using fixtures::IMAGE_HEIGHT;
 using fixtures::IMAGE_SEAL;
 using fixtures::IMAGE_WIDTH;
+using fixtures::OTHER_IMAGE_SIZE;
 
 inline const QByteArray IMAGE_DATA = QByteArray::fromStdString(fixtures::IMAGE_DATA);
 
@@ -37,5 +38,7 @@ QString writeFixture(const QString &sDir, const QString &sName, const QByteArray
 QByteArray voucher(const QByteArray &abPayload);
 // The same with a payload sealing IMAGE_DATA and signatures "CZ-SIG" and "DW-SIG".
 QByteArray goodVoucher();
+// A voucher of the second, 2 x 2 picture; sealed, or with the seal sSeal.
+QByteArray otherVoucher(const QString &sSeal = QString());
 
 } // namespace lumbrik::testing

@@ -48,6 +48,35 @@ private:
     std::int64_t iSize;
 };
 
+// Why CreateFileW could not open pPath, from its error iError.
+ReadError readErrorOf(DWORD iError, const WCHAR *pPath)
+{
+    switch (iError) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return ReadError::Missing;
+    case ERROR_ACCESS_DENIED: {
+        // A folder cannot be opened as a file and says so in these words.
+        const DWORD iAttributes = GetFileAttributesW(pPath);
+        const bool bFolder = iAttributes != INVALID_FILE_ATTRIBUTES && (iAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        return bFolder ? ReadError::NotAFile : ReadError::Denied;
+    }
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return ReadError::InUse;
+    default:
+        return ReadError::Failed;
+    }
+}
+
+std::unique_ptr<ByteSource> failOpen(ReadError error, ReadError *pError)
+{
+    if (pError)
+        *pError = error;
+    return nullptr;
+}
+
 class BCryptMd5 : public Md5
 {
 public:
@@ -301,18 +330,22 @@ private:
 
 } // namespace
 
-std::unique_ptr<ByteSource> openFile(const std::u16string &sFile)
+std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError *pError)
 {
-    // No sharing: the open fails while another program holds the file open.
-    const HANDLE h = CreateFileW(reinterpret_cast<const WCHAR *>(sFile.c_str()), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    const auto *pPath = reinterpret_cast<const WCHAR *>(sFile.c_str());
+    // Other readers (a viewer, a preview pane, a scanner) may keep the file
+    // open; writers may not, so nothing changes it while it is read.
+    const HANDLE h = CreateFileW(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return nullptr;
+        return failOpen(readErrorOf(GetLastError(), pPath), pError);
     LARGE_INTEGER size;
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size)) {
         CloseHandle(h);
-        return nullptr;
+        return failOpen(ReadError::NotAFile, pError);
     }
+    if (pError)
+        *pError = ReadError::None;
     return std::make_unique<Win32File>(h, size.QuadPart);
 }
 

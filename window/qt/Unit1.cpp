@@ -3,11 +3,12 @@
 #include "PictureLoader.h"
 #include "TabPageStyle.h"
 #include "VerdictText.h"
-#include "Voucher.h"
+#include "VoucherFile.h"
 #include "WindowText.h"
 #include "ui_Unit1.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCompleter>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -59,6 +60,17 @@ void guarded(Work work)
     } catch (...) {
     }
 }
+
+// The busy cursor, for as long as the object lives: a large file takes a while
+// to read, decode and check.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
 
 QFont fontOf(const QString &sFamily)
 {
@@ -230,20 +242,32 @@ void TForm1::btn_OpenFileClick()
 void TForm1::openVoucher(const QString &sPath)
 {
     sFileName = sPath;
-    guarded([&] { showPicture(sPath); });
+    guarded([&] {
+        ReadError error = ReadError::None;
+        bool bHeader = false;
+        {
+            const BusyCursor busy;
+            const FileBytes file = readVoucher(sPath.toStdU16String());
+            error = file.error;
+            bHeader = showPicture(file.view());
+        }
+        if (error != ReadError::None)
+            message(QMessageBox::Critical, QString::fromUtf16(NO_PICTURE_CAPTION), view(openFailureText(error)));
+        else if (!bHeader)
+            message(QMessageBox::Critical, QString::fromUtf16(NO_PICTURE_CAPTION),
+                    QString::fromUtf16(NO_PICTURE_PREFIX) + QString::fromUtf16(NO_HEADER_MESSAGE));
+    });
     initDisp();
 }
 
-void TForm1::showPicture(const QString &sPath)
+bool TForm1::showPicture(std::string_view abFile)
 {
-    const Picture picture = loadPicture(sPath);
-    if (!picture.bHeader) {
+    const Picture picture = decodePicture(abFile);
+    if (picture.image.isNull())
         ui->Image1->clear();
-        message(QMessageBox::Critical, QString::fromUtf16(NO_PICTURE_CAPTION),
-                QString::fromUtf16(NO_PICTURE_PREFIX) + QString::fromUtf16(NO_HEADER_MESSAGE));
-        return;
-    }
-    ui->Image1->setPixmap(QPixmap::fromImage(picture.image));
+    else
+        ui->Image1->setPixmap(QPixmap::fromImage(picture.image));
+    return picture.bHeader;
 }
 
 void TForm1::btn_CheckVoucherClick()
@@ -258,8 +282,26 @@ void TForm1::btn_CheckVoucherClick()
             return;
         }
         std::u16string sSignCZ, sSignDw, ErrMsg;
+        bool bIntact = false;
+        ReadError error = ReadError::None;
+        {
+            const BusyCursor busy;
+            const FileBytes file = readVoucher(sFileName.toStdU16String());
+            error = file.error;
+            if (error == ReadError::None) {
+                // The file may have changed since it was opened: what is checked is shown.
+                showPicture(file.view());
+                bIntact = checkVoucherBytes(file.view(), sSignCZ, sSignDw, ErrMsg);
+            }
+        }
+        if (error != ReadError::None) {
+            // Nothing was looked at, so nothing is judged.
+            message(QMessageBox::Warning, QString::fromUtf16(HINT_CAPTION), view(checkFailureText(error)));
+            initDisp();
+            return;
+        }
         const QString sName = QFileInfo(sFileName).fileName();
-        if (CheckNonTaxVoucher(sFileName.toStdU16String(), sSignCZ, sSignDw, ErrMsg)) {
+        if (bIntact) {
             showResult(verdictCaption(true, sName), LABEL_BLUE);
             showSignatures(QString::fromStdU16String(sSignCZ), QString::fromStdU16String(sSignDw));
             message(QMessageBox::Information, QString::fromUtf16(HINT_CAPTION), QString::fromUtf16(PASSED_TEXT));

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include <memory>
+#include <string_view>
 
 class QFileDialog;
 
@@ -49,7 +50,8 @@ private:
 
     // What a confirmed open does with the chosen path.
     void openVoucher(const QString &sPath);
-    void showPicture(const QString &sPath);
+    // Shows the picture in a file's bytes, or none; whether they have a picture header.
+    bool showPicture(std::string_view abFile);
     void showResult(const QString &sCaption, const QColor &colour);
     void showSignatures(const QString &sSignCZ, const QString &sSignDw);
     void message(QMessageBox::Icon icon, const QString &sCaption, const QString &sText);

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
@@ -30,6 +33,17 @@ const QString FAILED_BOX = QString::fromUtf8("校验失败，错误信息：获�
 const QString NO_PICTURE_BOX =
     QString::fromUtf8("图片加载失败，错误信息：This operation is not valid because the current image contains no valid header.");
 const QColor BLUE(0, 0, 255), RED(255, 0, 0);
+constexpr uid_t NOBODY = 65534;
+
+// Runs work with the file system's permission checks of the user nobody, as
+// an operator without rights to the file would meet them.
+template <class Work>
+void asNobody(Work work)
+{
+    const int iBefore = setfsuid(NOBODY);
+    work();
+    setfsuid(uid_t(iBefore));
+}
 
 QString passedText(const QString &sName)
 {
@@ -77,6 +91,12 @@ private slots:
     void hostileFiles_data();
     void hostileFiles();
     void hugePictureIsRefusedButChecked();
+    void unreadableFileIsNotJudged_data();
+    void unreadableFileIsNotJudged();
+    void replacedFileIsShownAsChecked_data();
+    void replacedFileIsShownAsChecked();
+    void escapeInATextBoxDoesNothing_data();
+    void escapeInATextBoxDoesNothing();
     void closeButtonClosesTheWindow();
     void keyPressesTheFocusedButton_data();
     void keyPressesTheFocusedButton();
@@ -91,7 +111,11 @@ private:
     QString czText() const { return control<QPlainTextEdit>("mo_Czqm")->toPlainText(); }
     QString dwText() const { return control<QPlainTextEdit>("mo_Dwqm")->toPlainText(); }
     QPixmap picture() const { return control<QLabel>("Image1")->pixmap(); }
-    QString snapshot() const { return labelText() + u'|' + czText() + u'|' + dwText(); }
+    // What the window shows in words; a busy cursor left over would show too.
+    QString snapshot() const
+    {
+        return labelText() + u'|' + czText() + u'|' + dwText() + (QApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
+    }
     void click(const char *sButton) { QTest::mouseClick(control<QPushButton>(sButton), Qt::LeftButton); }
     void open(const QString &sPath, bool bPictureBox = false);
     void check(bool bBox = true);
@@ -509,7 +533,6 @@ void TestWindowBehaviour::hostileFiles_data()
     QTest::newRow("IDAT claims 2 GiB") << write(QStringLiteral("claims.png"),
                                               pngSignature() + ihdr() + chunkHeader("IDAT", 0x7FFFFFFFu) + IMAGE_DATA)
                                        << true;
-    QTest::newRow("a directory") << dir.path() << false;
 }
 
 void TestWindowBehaviour::hostileFiles()
@@ -591,6 +614,130 @@ void TestWindowBehaviour::cutVerdictCanBeRead()
     // The tip follows the label back to rest.
     open(sPlain);
     QCOMPARE(label->toolTip(), AT_REST);
+}
+
+void TestWindowBehaviour::unreadableFileIsNotJudged_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("asNobody");
+    QTest::addColumn<QString>("openBox");
+    QTest::addColumn<QString>("checkBox");
+    const QString sNoRights = dir.filePath(QStringLiteral("locked.png"));
+    QTest::newRow("a folder") << dir.path() << false
+                              << QString::fromUtf8("图片加载失败，错误信息：所选的不是文件。")
+                              << QString::fromUtf8("所选的不是文件，无法校验！");
+    QTest::newRow("no permission to read") << sNoRights << true
+                                           << QString::fromUtf8("图片加载失败，错误信息：无权读取票据文件。")
+                                           << QString::fromUtf8("无权读取票据文件，无法校验！");
+}
+
+void TestWindowBehaviour::unreadableFileIsNotJudged()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, asNobody);
+    QFETCH(QString, openBox);
+    QFETCH(QString, checkBox);
+    if (asNobody) {
+        if (geteuid() != 0)
+            QSKIP("needs root to read as another user");
+        // The folder may be searched, the file not read.
+        writeFixture(dir.path(), QFileInfo(file).fileName(), goodVoucher());
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
+    }
+    const auto act = [&](auto step) {
+        if (asNobody)
+            ::asNobody(step);
+        else
+            step();
+    };
+    // A verdict shown before must not stay beside a file that could not be read.
+    open(sGood);
+    check();
+    driver->acknowledgeBox();
+    act([&] { drop(file); });
+    verifyAnswered();
+    SeenModal box = driver->seen().last();
+    QCOMPARE(box.sTitle, QString::fromUtf8("出错啦"));
+    QCOMPARE(box.sText, openBox);
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QVERIFY(picture().isNull());
+    QCOMPARE(snapshot(), AT_REST + QStringLiteral("||"));
+
+    act([&] { check(); });
+    box = driver->seen().last();
+    QCOMPARE(box.sTitle, QString::fromUtf8("提示"));
+    QCOMPARE(box.sText, checkBox);
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.pParent, form.get());
+    QCOMPARE(snapshot(), AT_REST + QStringLiteral("||"));
+    QCOMPARE(labelColour(), BLUE);
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestWindowBehaviour::replacedFileIsShownAsChecked_data()
+{
+    QTest::addColumn<QByteArray>("opened");
+    QTest::addColumn<QByteArray>("replacement");
+    QTest::addColumn<QSize>("checkedSize");
+    QTest::addColumn<bool>("intact");
+    QTest::addColumn<QString>("signatures");
+    const QSize first(IMAGE_WIDTH, IMAGE_HEIGHT), second(OTHER_IMAGE_SIZE, OTHER_IMAGE_SIZE);
+    const QByteArray otherTampered = otherVoucher(QLatin1String(IMAGE_SEAL));
+    QTest::newRow("intact, then another picture with a wrong seal")
+        << goodVoucher() << otherTampered << second << false << QStringLiteral("||");
+    QTest::newRow("tampered, then another picture, intact")
+        << otherTampered << goodVoucher() << first << true << QStringLiteral("|CZ-SIG|DW-SIG");
+    QTest::newRow("intact, then another intact picture")
+        << goodVoucher() << otherVoucher() << second << true << QStringLiteral("|CZ-2|DW-2");
+    QTest::newRow("intact, then no picture at all")
+        << goodVoucher() << "just some text, no picture\n"_qba << QSize() << false << QStringLiteral("||");
+}
+
+void TestWindowBehaviour::replacedFileIsShownAsChecked()
+{
+    QFETCH(QByteArray, opened);
+    QFETCH(QByteArray, replacement);
+    QFETCH(QSize, checkedSize);
+    QFETCH(bool, intact);
+    QFETCH(QString, signatures);
+    const QString sPath = write(QStringLiteral("replaced.png"), opened);
+    open(sPath);
+    // Replaced as a download or a copy replaces it: a new file under the old name.
+    const QString sNew = write(QStringLiteral("replacement.png"), replacement);
+    QFile::remove(sPath);
+    QVERIFY(QFile::rename(sNew, sPath));
+    check();
+    const QString sName = QStringLiteral("replaced.png");
+    QCOMPARE(picture().isNull() ? QSize() : picture().size(), checkedSize);
+    QCOMPARE(snapshot(), (intact ? passedText(sName) : failedText(sName)) + signatures);
+    QCOMPARE(driver->seen().size(), 2); // the dialog and the verdict's box, nothing more
+}
+
+void TestWindowBehaviour::escapeInATextBoxDoesNothing_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("财政签名") << 0 << QStringLiteral("mo_Czqm");
+    QTest::newRow("单位签名") << 1 << QStringLiteral("mo_Dwqm");
+}
+
+void TestWindowBehaviour::escapeInATextBoxDoesNothing()
+{
+    QFETCH(int, page);
+    QFETCH(QString, box);
+    open(sGood);
+    check();
+    control<QTabWidget>("PageControl1")->setCurrentIndex(page);
+    auto *memo = form->findChild<QPlainTextEdit *>(box);
+    memo->setFocus();
+    const QString sBefore = snapshot();
+    QTest::keyClick(memo, Qt::Key_Escape);
+    QVERIFY(form->isVisible());
+    QVERIFY(memo->isVisible());
+    QCOMPARE(control<QTabWidget>("PageControl1")->currentIndex(), page);
+    QCOMPARE(form->focusWidget(), memo);
+    QCOMPARE(snapshot(), sBefore);
 }
 
 QTEST_MAIN(TestWindowBehaviour)
