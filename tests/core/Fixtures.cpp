@@ -137,11 +137,11 @@ TempDir::~TempDir()
 
 std::u16string TempDir::write(const std::string &sName, const std::string &ab) const
 {
-    const std::filesystem::path file = dir / sName;
+    const std::filesystem::path file = dir / std::filesystem::u8path(sName);
     std::ofstream out(file, std::ios::binary);
     out.write(ab.data(), std::streamsize(ab.size()));
     if (!out)
-        throw std::runtime_error("cannot write the fixture " + file.string());
+        throw std::runtime_error("cannot write the fixture " + file.u8string());
     return file.u16string();
 }
 

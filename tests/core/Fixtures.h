@@ -72,7 +72,7 @@ public:
     TempDir &operator=(const TempDir &) = delete;
 
     const std::filesystem::path &path() const { return dir; }
-    // Writes ab to the file sName here and returns its path as the core takes it.
+    // Writes ab to the file sName (UTF-8) here and returns its path as the core takes it.
     std::u16string write(const std::string &sName, const std::string &ab) const;
 
 private:

@@ -277,7 +277,8 @@ void TForm1::btn_CheckVoucherClick()
             message(QMessageBox::Warning, QString::fromUtf16(HINT_CAPTION), QString::fromUtf16(NO_FILE_TEXT));
             return;
         }
-        if (!QFileInfo::exists(sFileName)) {
+        const QFileInfo info(sFileName);
+        if (!info.exists() || info.isDir()) {
             message(QMessageBox::Warning, QString::fromUtf16(HINT_CAPTION), QString::fromUtf16(FILE_GONE_TEXT));
             return;
         }
@@ -300,7 +301,7 @@ void TForm1::btn_CheckVoucherClick()
             initDisp();
             return;
         }
-        const QString sName = QFileInfo(sFileName).fileName();
+        const QString sName = info.fileName();
         if (bIntact) {
             showResult(verdictCaption(true, sName), LABEL_BLUE);
             showSignatures(QString::fromStdU16String(sSignCZ), QString::fromStdU16String(sSignDw));

@@ -30,6 +30,9 @@ LRESULT CALLBACK panelProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     }
     if (isForwarded(uMsg))
         return SendMessageW(GetParent(hwnd), uMsg, wParam, lParam);
+    // A multi-line edit sends its parent WM_CLOSE on Esc: a panel is never closed.
+    if (uMsg == WM_CLOSE)
+        return 0;
     if (uMsg == WM_ERASEBKGND) {
         const LONG_PTR iStyle = GetWindowLongPtrW(hwnd, GWLP_USERDATA);
         RECT r;

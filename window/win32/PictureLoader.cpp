@@ -1,6 +1,6 @@
 #include "PictureLoader.h"
 
-#include "Platform.h"
+#include "MemorySource.h"
 #include "PngPicture.h"
 #include "win32/Com.h"
 
@@ -34,24 +34,19 @@ private:
     HRESULT hr;
 };
 
-// A stream in memory of fs's first iLength bytes followed by a clean end chunk;
-// false when the file cannot be read so far.
-bool readTrimmed(ByteSource &fs, std::int64_t iLength, IStream **ppStream)
+// A stream in memory of abFile's first iLength bytes followed by a clean end chunk.
+bool streamTrimmed(std::string_view abFile, std::int64_t iLength, IStream **ppStream)
 {
     const HGLOBAL hMemory = GlobalAlloc(GMEM_MOVEABLE, SIZE_T(iLength + PNG_END_CHUNK_LEN));
     if (!hMemory)
         return false;
     auto *p = static_cast<char *>(GlobalLock(hMemory));
-    bool bRead = p && fs.seek(0);
-    for (std::int64_t iDone = 0; bRead && iDone < iLength;) {
-        const std::int64_t iRead = fs.read(p + iDone, iLength - iDone);
-        bRead = iRead > 0;
-        iDone += bRead ? iRead : 0;
-    }
-    if (bRead)
+    if (p) {
+        std::memcpy(p, abFile.data(), std::size_t(iLength));
         std::memcpy(p + iLength, PNG_END_CHUNK, PNG_END_CHUNK_LEN);
-    GlobalUnlock(hMemory);
-    if (!bRead || FAILED(CreateStreamOnHGlobal(hMemory, TRUE, ppStream))) {
+        GlobalUnlock(hMemory);
+    }
+    if (!p || FAILED(CreateStreamOnHGlobal(hMemory, TRUE, ppStream))) {
         GlobalFree(hMemory);
         return false;
     }
@@ -112,20 +107,17 @@ HBITMAP decodePng(IStream *pStream)
 
 } // namespace
 
-Picture loadPicture(const std::u16string &sFile)
+Picture decodePicture(std::string_view abFile)
 {
     Picture picture;
-    // Only regular files: opening a FIFO would block, a device could be endless.
-    const std::unique_ptr<ByteSource> source = platform::openFile(sFile);
-    if (!source)
-        return picture;
-    const PictureExtent extent = examinePicture(*source);
+    MemorySource source(abFile);
+    const PictureExtent extent = examinePicture(source);
     picture.bHeader = extent.bHeader;
     if (extent.iImageDataEnd <= 0 || extent.iImageDataEnd > MAX_SHOWN_BYTES)
         return picture;
     const ComScope com;
     Com<IStream> stream;
-    if (readTrimmed(*source, extent.iImageDataEnd, stream.out()))
+    if (streamTrimmed(abFile, extent.iImageDataEnd, stream.out()))
         picture.hBitmap = decodePng(stream.get());
     return picture;
 }

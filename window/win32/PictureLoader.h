@@ -1,10 +1,10 @@
 #pragma once
-// Loads a voucher's picture for display with the system's picture decoder,
+// Decodes a voucher's picture for display with the system's picture decoder,
 // always as PNG whatever the file's name or content says.
 
 #include <windows.h>
 
-#include <string>
+#include <string_view>
 
 namespace lumbrik {
 
@@ -13,11 +13,11 @@ struct Picture {
     HBITMAP hBitmap = nullptr;  // what could be decoded, on the window's colour; null when nothing could
 };
 
-// Decodes the picture in sFile. The decoder is shown the file only up to the end
-// of its image data, followed by a well-formed end chunk: a voucher's end chunk
-// carries a payload, and a fault after the image data (such as a wrong CRC)
-// would otherwise make the decoder drop a picture that is whole. The caller
-// owns the bitmap.
-Picture loadPicture(const std::u16string &sFile);
+// Decodes the picture in the file's bytes abFile. The decoder is shown them
+// only up to the end of the image data, followed by a well-formed end chunk: a
+// voucher's end chunk carries a payload, and a fault after the image data
+// (such as a wrong CRC) would otherwise make the decoder drop a picture that
+// is whole. The caller owns the bitmap.
+Picture decodePicture(std::string_view abFile);
 
 } // namespace lumbrik

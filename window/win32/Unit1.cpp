@@ -3,7 +3,7 @@
 #include "Controls.h"
 #include "PictureLoader.h"
 #include "VerdictText.h"
-#include "Voucher.h"
+#include "VoucherFile.h"
 #include "WindowText.h"
 
 #include <commctrl.h>
@@ -30,6 +30,8 @@ constexpr int RESULT_HEIGHT = 50;
 constexpr int FONT_HEIGHT = 12;
 // A tab page's insets in its tab control: left, top (below the tabs), right, bottom.
 constexpr int PAGE_LEFT = 4, PAGE_TOP = 24, PAGE_RIGHT = 4, PAGE_BOTTOM = 4;
+// The widest line of the label's tool tip.
+constexpr int TIP_WIDTH = 400;
 // The panels' bevel, one pixel at every resolution.
 constexpr int BEVEL = 1;
 
@@ -117,6 +119,50 @@ SIZE frameSize(int iWidth, int iHeight, UINT iDpi)
         AdjustWindowRectEx(&r, FORM_STYLE, FALSE, 0);
     return {r.right - r.left, r.bottom - r.top};
 }
+
+// s broken into lines that each fit iWidth pixels in hWindow's font: after the
+// last space that fits, or else after the last character that does. A tool tip
+// breaks lines at spaces only, and a verdict on a long Chinese name has none.
+std::wstring brokenToWidth(HWND hWindow, const std::wstring &s, int iWidth)
+{
+    const HDC dc = GetDC(hWindow);
+    const HGDIOBJ hOld = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(hWindow, WM_GETFONT, 0, 0)));
+    std::wstring sOut;
+    for (std::size_t i = 0; i < s.size();) {
+        INT iFit = 0;
+        SIZE size;
+        GetTextExtentExPointW(dc, s.c_str() + i, int(s.size() - i), iWidth, &iFit, nullptr, &size);
+        std::size_t iTake = std::max<std::size_t>(1, std::size_t(iFit));
+        if (i + iTake < s.size()) {
+            const std::size_t iSpace = s.find_last_of(L' ', i + iTake - 1);
+            if (iSpace != std::wstring::npos && iSpace > i)
+                iTake = iSpace + 1 - i;
+            else if (iTake > 1 && IS_HIGH_SURROGATE(s[i + iTake - 1]))
+                --iTake; // a pair stays whole
+        }
+        sOut.append(s, i, iTake);
+        i += iTake;
+        if (i < s.size())
+            sOut += L"\r\n";
+    }
+    SelectObject(dc, hOld);
+    ReleaseDC(hWindow, dc);
+    return sOut;
+}
+
+// The busy cursor, for as long as the object lives: a large file takes a while
+// to read, decode and check, and no message is handled meanwhile.
+class BusyCursor
+{
+public:
+    BusyCursor() : hBefore(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~BusyCursor() { SetCursor(hBefore); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    HCURSOR hBefore;
+};
 
 HFONT createFont(const char16_t *sFace, int iHeight)
 {
@@ -284,7 +330,7 @@ void TForm1::createControls()
     tool.uId = reinterpret_cast<UINT_PTR>(lbl);
     tool.lpszText = const_cast<wchar_t *>(wide(RESULT_CAPTION));
     SendMessageW(hToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(hToolTip, TTM_SETMAXTIPWIDTH, 0, scaled(400));
+    SendMessageW(hToolTip, TTM_SETMAXTIPWIDTH, 0, scaled(TIP_WIDTH));
 }
 
 void TForm1::createFonts()
@@ -429,6 +475,7 @@ LRESULT TForm1::handle(UINT uMsg, WPARAM wParam, LPARAM lParam)
         iPaneWidth = MulDiv(iPaneWidth, HIWORD(wParam), int(iDpi));
         iDpi = HIWORD(wParam);
         createFonts();
+        SendMessageW(hToolTip, TTM_SETMAXTIPWIDTH, 0, scaled(TIP_WIDTH));
         const RECT *pSuggested = reinterpret_cast<const RECT *>(lParam);
         SetWindowPos(hwnd, nullptr, pSuggested->left, pSuggested->top, pSuggested->right - pSuggested->left,
                      pSuggested->bottom - pSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -495,18 +542,28 @@ void TForm1::openVoucher(const std::wstring &sPath)
 {
     sFileName = sPath;
     try {
-        showPicture(sPath);
+        ReadError error = ReadError::None;
+        bool bHeader = false;
+        {
+            const BusyCursor busy;
+            const FileBytes file = readVoucher(utf16(sPath));
+            error = file.error;
+            bHeader = showPicture(file.view());
+        }
+        if (error != ReadError::None)
+            message(MB_ICONERROR, NO_PICTURE_CAPTION, openFailureText(error));
+        else if (!bHeader)
+            message(MB_ICONERROR, NO_PICTURE_CAPTION, std::u16string(NO_PICTURE_PREFIX) + NO_HEADER_MESSAGE);
     } catch (...) {
     }
     initDisp();
 }
 
-void TForm1::showPicture(const std::wstring &sPath)
+bool TForm1::showPicture(std::string_view abFile)
 {
-    const Picture picture = loadPicture(utf16(sPath));
+    const Picture picture = decodePicture(abFile);
     SendMessageW(control(ID_IMAGE1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.hBitmap));
-    if (!picture.bHeader)
-        message(MB_ICONERROR, NO_PICTURE_CAPTION, std::u16string(NO_PICTURE_PREFIX) + NO_HEADER_MESSAGE);
+    return picture.bHeader;
 }
 
 void TForm1::btn_CheckVoucherClick()
@@ -520,8 +577,26 @@ void TForm1::btn_CheckVoucherClick()
         return;
     }
     std::u16string sSignCZ, sSignDw, ErrMsg;
+    bool bIntact = false;
+    ReadError error = ReadError::None;
+    {
+        const BusyCursor busy;
+        const FileBytes file = readVoucher(utf16(sFileName));
+        error = file.error;
+        if (error == ReadError::None) {
+            // The file may have changed since it was opened: what is checked is shown.
+            showPicture(file.view());
+            bIntact = checkVoucherBytes(file.view(), sSignCZ, sSignDw, ErrMsg);
+        }
+    }
+    if (error != ReadError::None) {
+        // Nothing was looked at, so nothing is judged.
+        message(MB_ICONWARNING, HINT_CAPTION, checkFailureText(error));
+        initDisp();
+        return;
+    }
     const std::u16string sName = fileNameOf(sFileName);
-    if (CheckNonTaxVoucher(utf16(sFileName), sSignCZ, sSignDw, ErrMsg)) {
+    if (bIntact) {
         showResult(wide(RESULT_CAPTION + verdictText(true, sName)), LABEL_BLUE);
         showSignatures(sSignCZ, sSignDw);
         message(MB_ICONINFORMATION, HINT_CAPTION, PASSED_TEXT);
@@ -543,10 +618,11 @@ void TForm1::showResult(const std::wstring &sCaption, COLORREF colour)
     labelColour = colour;
     SetWindowTextW(lbl, sCaption.c_str());
     InvalidateRect(lbl, nullptr, TRUE);
+    std::wstring sTip = brokenToWidth(hToolTip, sCaption, scaled(TIP_WIDTH));
     TTTOOLINFOW tool = {sizeof tool};
     tool.hwnd = hwnd;
     tool.uId = reinterpret_cast<UINT_PTR>(lbl);
-    tool.lpszText = const_cast<wchar_t *>(sCaption.c_str());
+    tool.lpszText = sTip.data();
     SendMessageW(hToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 

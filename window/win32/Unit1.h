@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace lumbrik {
 
@@ -65,7 +66,8 @@ private:
 
     // What a confirmed open does with the chosen path.
     void openVoucher(const std::wstring &sPath);
-    void showPicture(const std::wstring &sPath);
+    // Shows the picture in a file's bytes, or none; whether they have a picture header.
+    bool showPicture(std::string_view abFile);
     void showResult(const std::wstring &sCaption, COLORREF colour);
     void showSignatures(const std::u16string &sSignCZ, const std::u16string &sSignDw);
     void showPage(int iPage);

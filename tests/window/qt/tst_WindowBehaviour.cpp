@@ -625,7 +625,7 @@ void TestWindowBehaviour::unreadableFileIsNotJudged_data()
     const QString sNoRights = dir.filePath(QStringLiteral("locked.png"));
     QTest::newRow("a folder") << dir.path() << false
                               << QString::fromUtf8("图片加载失败，错误信息：所选的不是文件。")
-                              << QString::fromUtf8("所选的不是文件，无法校验！");
+                              << QString::fromUtf8("指定票据文件不存在！");
     QTest::newRow("no permission to read") << sNoRights << true
                                            << QString::fromUtf8("图片加载失败，错误信息：无权读取票据文件。")
                                            << QString::fromUtf8("无权读取票据文件，无法校验！");

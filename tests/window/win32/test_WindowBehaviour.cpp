@@ -57,6 +57,75 @@ HWND toolTipOf(HWND hForm)
     return found.second;
 }
 
+std::u16string utf16(const std::wstring &s)
+{
+    return {reinterpret_cast<const char16_t *>(s.data()), s.size()};
+}
+
+std::vector<std::wstring> linesOf(const std::wstring &s)
+{
+    std::vector<std::wstring> lines(1);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s.compare(i, 2, L"\r\n") == 0) {
+            lines.emplace_back();
+            ++i;
+        } else {
+            lines.back() += s[i];
+        }
+    }
+    return lines;
+}
+
+std::wstring withoutBreaks(const std::wstring &s)
+{
+    std::wstring sJoined;
+    for (const std::wstring &sLine : linesOf(s))
+        sJoined += sLine;
+    return sJoined;
+}
+
+// How wide sText is drawn in h's font.
+int widthIn(HWND h, const std::wstring &sText)
+{
+    const HDC dc = GetDC(h);
+    const HGDIOBJ hOld = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, sText.c_str(), int(sText.size()), &size);
+    SelectObject(dc, hOld);
+    ReleaseDC(h, dc);
+    return size.cx;
+}
+
+// Runs the program's own loop over what waits in the queue: keys go through
+// the window's dialog handling.
+void runLoop(Window &w)
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (!w.form.isDialogMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+// Another program's handle on a file, for as long as the object lives.
+class HeldFile
+{
+public:
+    HeldFile(const std::u16string &sPath, DWORD iAccess, DWORD iShare)
+        : h(CreateFileW(reinterpret_cast<const wchar_t *>(sPath.c_str()), iAccess, iShare, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+        REQUIRE(h != INVALID_HANDLE_VALUE);
+    }
+    ~HeldFile() { CloseHandle(h); }
+    HeldFile(const HeldFile &) = delete;
+    HeldFile &operator=(const HeldFile &) = delete;
+
+private:
+    HANDLE h;
+};
+
 } // namespace
 
 TEST_CASE_FIXTURE(Window, "checking before any file was opened")
@@ -264,9 +333,10 @@ TEST_CASE_FIXTURE(Window, "the file name is shown as it is")
 
 TEST_CASE_FIXTURE(Window, "the label cuts a long verdict; its tool tip holds the whole")
 {
-    const std::wstring sName = L"non-tax-revenue-voucher-electronic_11010124_0000318766.png";
+    // A long name without a space, as issuers name their vouchers.
+    const std::wstring sName = L"北京市非税收入统一票据（电子）_11010124_0000318766.png";
     TempDir dir;
-    open(dir.write(std::string(sName.begin(), sName.end()), goodVoucher()));
+    open(dir.write(utf8(utf16(sName)), goodVoucher()));
     click(ID_CHECK_VOUCHER);
     const HWND hLabel = (*this)[ID_CHECK_RESULT];
     // The text is whole in the label, but more lines than its height holds.
@@ -283,8 +353,15 @@ TEST_CASE_FIXTURE(Window, "the label cuts a long verdict; its tool tip holds the
     tool.hwnd = form.handle();
     tool.uId = reinterpret_cast<UINT_PTR>(hLabel);
     tool.lpszText = sTip;
-    SendMessageW(toolTipOf(form.handle()), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
-    CHECK(std::wstring(sTip) == passedText(sName));
+    const HWND hTip = toolTipOf(form.handle());
+    SendMessageW(hTip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    CHECK(withoutBreaks(sTip) == passedText(sName));
+    // Every line of the tip fits its width, so that the tip stays on the screen.
+    const int iMaxWidth = int(SendMessageW(hTip, TTM_GETMAXTIPWIDTH, 0, 0));
+    const std::vector<std::wstring> lines = linesOf(sTip);
+    CHECK(lines.size() > 1);
+    for (const std::wstring &sLine : lines)
+        CHECK(widthIn(hTip, sLine) <= iMaxWidth);
 }
 
 TEST_CASE_FIXTURE(Window, "dropping one file opens it; dropping several does nothing")
@@ -357,4 +434,128 @@ TEST_CASE_FIXTURE(Window, "Enter and Space press the focused button")
         REQUIRE(driver.boxes.size() == 1);
         CHECK(driver.boxes[0].sText == L"请先打开票据文件！");
     }
+}
+
+TEST_CASE_FIXTURE(Window, "a voucher another program holds: readers share it, a writer keeps it from being read")
+{
+    struct Row {
+        const char *sName;
+        DWORD iAccess, iShare;
+        std::wstring sOpenBox, sCheckBox;
+    };
+    const Row rows[] = {
+        {"a viewer reading it", GENERIC_READ, FILE_SHARE_READ, L"", L"校验通过！"},
+        {"a viewer reading it, sharing it with everyone", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+         L"", L"校验通过！"},
+        {"a program writing it", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+         L"图片加载失败，错误信息：票据文件正被其他程序使用。", L"票据文件正被其他程序使用，无法校验！"},
+    };
+    for (const Row &row : rows) {
+        INFO(row.sName);
+        TempDir dir;
+        const std::u16string sPath = dir.write("held.png", goodVoucher());
+        // A verdict shown before must not stay beside a file that could not be read.
+        open(sPath);
+        click(ID_CHECK_VOUCHER);
+        driver.boxes.clear();
+        const HeldFile held(sPath, row.iAccess, row.iShare);
+        open(sPath);
+        if (row.sOpenBox.empty()) {
+            CHECK(driver.boxes.empty());
+            CHECK(pictureSize().cx == IMAGE_WIDTH);
+        } else {
+            REQUIRE(driver.boxes.size() == 1);
+            CHECK(driver.boxes[0].sText == row.sOpenBox);
+            CHECK(driver.boxes[0].sCaption == L"出错啦");
+            CHECK(driver.boxes[0].sIcon == IDI_ERROR);
+            CHECK(pictureSize().cx == 0);
+        }
+        driver.boxes.clear();
+        click(ID_CHECK_VOUCHER);
+        REQUIRE(driver.boxes.size() == 1);
+        CHECK(driver.boxes[0].sText == row.sCheckBox);
+        if (row.sOpenBox.empty()) {
+            CHECK(text(ID_CHECK_RESULT) == passedText(L"held.png"));
+        } else {
+            CHECK(driver.boxes[0].sCaption == L"提示");
+            CHECK(driver.boxes[0].sIcon == IDI_WARNING);
+            CHECK(driver.boxes[0].hOwner == form.handle());
+            CHECK(text(ID_CHECK_RESULT) == AT_REST);
+            CHECK(text(ID_CZQM).empty());
+        }
+    }
+}
+
+TEST_CASE_FIXTURE(Window, "a folder is no voucher file: said so, not judged")
+{
+    TempDir dir;
+    driver.boxes.clear();
+    drop({dir.path().wstring()});
+    REQUIRE(driver.boxes.size() == 1);
+    CHECK(driver.boxes[0].sText == L"图片加载失败，错误信息：所选的不是文件。");
+    click(ID_CHECK_VOUCHER);
+    REQUIRE(driver.boxes.size() == 2);
+    CHECK(driver.boxes[1].sText == L"指定票据文件不存在！");
+    CHECK(text(ID_CHECK_RESULT) == AT_REST);
+}
+
+TEST_CASE_FIXTURE(Window, "a file replaced after opening: the picture shown is the one checked")
+{
+    const std::string otherTampered = otherVoucher(IMAGE_SEAL_U);
+    struct Row {
+        const char *sName;
+        std::string opened, replacement;
+        int iCheckedSize;
+        bool bIntact;
+        std::wstring sCzqm;
+    };
+    const Row rows[] = {
+        {"intact, then another picture with a wrong seal", goodVoucher(), otherTampered, OTHER_IMAGE_SIZE, false, L""},
+        {"tampered, then another picture, intact", otherTampered, goodVoucher(), IMAGE_WIDTH, true, L"CZ-SIG"},
+        {"intact, then another intact picture", goodVoucher(), otherVoucher(), OTHER_IMAGE_SIZE, true, L"CZ-2"},
+        {"intact, then no picture at all", goodVoucher(), "just some text, no picture", 0, false, L""},
+    };
+    for (const Row &row : rows) {
+        INFO(row.sName);
+        TempDir dir;
+        const std::u16string sPath = dir.write("replaced.png", row.opened);
+        open(sPath);
+        // Replaced as a download or a copy replaces it: a new file under the old name.
+        const std::u16string sNew = dir.write("new.png", row.replacement);
+        REQUIRE(MoveFileExW(wide(sNew).c_str(), wide(sPath).c_str(), MOVEFILE_REPLACE_EXISTING));
+        driver.boxes.clear();
+        click(ID_CHECK_VOUCHER);
+        REQUIRE(driver.boxes.size() == 1); // the verdict's, nothing more
+        CHECK(pictureSize().cx == row.iCheckedSize);
+        CHECK(text(ID_CHECK_RESULT) == (row.bIntact ? passedText(L"replaced.png") : failedText(L"replaced.png")));
+        CHECK(text(ID_CZQM) == row.sCzqm);
+    }
+}
+
+TEST_CASE_FIXTURE(Window, "Esc in a signature box leaves the page, the box and the focus where they are")
+{
+    TempDir dir;
+    open(dir.write("good.png", goodVoucher()));
+    click(ID_CHECK_VOUCHER);
+    for (const int iPage : {0, 1}) {
+        INFO("page ", iPage);
+        if (iPage == 1)
+            turnToSecondPage(*this);
+        const ControlId page = iPage == 0 ? ID_TAB_SHEET1 : ID_TAB_SHEET2;
+        const ControlId memo = iPage == 0 ? ID_CZQM : ID_DWQM;
+        const HWND hPage = (*this)[page], hMemo = (*this)[memo];
+        SetFocus(hMemo);
+        REQUIRE(GetFocus() == hMemo);
+        PostMessageW(hMemo, WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(hMemo, WM_CHAR, VK_ESCAPE, 1);
+        PostMessageW(hMemo, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        runLoop(*this);
+        pump();
+        CHECK(IsWindow(form.handle()));
+        CHECK(IsWindow(hPage));
+        CHECK(IsWindowVisible(hMemo));
+        CHECK(GetFocus() == hMemo);
+        CHECK_FALSE(text(memo).empty());
+    }
+    CHECK(driver.boxes.size() == 1);
 }
