@@ -17,7 +17,7 @@ FileBytes failed(ReadError error)
 FileBytes readWholeFile(const std::u16string &sFile, std::int64_t iMaxSize)
 {
     ReadError error = ReadError::None;
-    const std::unique_ptr<ByteSource> fs = platform::openFile(sFile, &error);
+    const std::unique_ptr<ByteSource> fs = platform::openFile(sFile, error);
     if (!fs)
         return failed(error);
     const std::int64_t iSize = fs->size();

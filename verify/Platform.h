@@ -83,8 +83,8 @@ namespace platform {
 // Opens the regular file at sFile for reading. Other programs may go on reading
 // it; where the platform can say so, none may write it while it is open, and
 // one that holds it open for writing keeps it from being opened. Null when it
-// cannot be opened, with the reason in *pError when asked for.
-std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError *pError = nullptr);
+// cannot be opened; error says why.
+std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError &error);
 
 std::unique_ptr<Md5> createMd5();
 

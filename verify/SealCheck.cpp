@@ -224,8 +224,9 @@ SealReport checkVoucherFile(const std::u16string &sFile, std::u16string &sSignCZ
                             std::u16string &ErrMsg, Detail detail)
 {
     std::unique_ptr<ByteSource> fs;
+    ReadError error = ReadError::None;
     try {
-        fs = platform::openFile(sFile);
+        fs = platform::openFile(sFile, error);
     } catch (...) {
     }
     if (!fs) {

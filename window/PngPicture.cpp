@@ -1,5 +1,6 @@
 #include "PngPicture.h"
 
+#include "MemorySource.h"
 #include "PngChunk.h"
 #include "SequentialReader.h"
 
@@ -78,6 +79,12 @@ PictureExtent examinePicture(ByteSource &fs)
     if (extent.bHeader)
         extent.iImageDataEnd = findImageDataEnd(reader);
     return extent;
+}
+
+PictureExtent examinePicture(std::string_view abFile)
+{
+    MemorySource fs(abFile);
+    return examinePicture(fs);
 }
 
 } // namespace lumbrik

@@ -7,6 +7,7 @@
 #include "Platform.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace lumbrik {
 
@@ -22,5 +23,7 @@ struct PictureExtent {
 // Examines the PNG file in fs, at position 0. Any fault after the IHDR chunk
 // leaves the header read and costs at most the picture.
 PictureExtent examinePicture(ByteSource &fs);
+// The same for a file's bytes in memory.
+PictureExtent examinePicture(std::string_view abFile);
 
 } // namespace lumbrik

@@ -64,13 +64,6 @@ ReadError readErrorOf(int iErrno)
     }
 }
 
-std::unique_ptr<ByteSource> failOpen(ReadError error, ReadError *pError)
-{
-    if (pError)
-        *pError = error;
-    return nullptr;
-}
-
 class QtMd5 : public Md5
 {
 public:
@@ -148,26 +141,30 @@ private:
 
 } // namespace
 
-std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError *pError)
+std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError &error)
 {
     const QByteArray abPath = QFile::encodeName(QString::fromStdU16String(sFile));
     // Only regular files: opening a FIFO would block, opening a device could
     // act on it. Looked at before opening, and the opened file again after.
     struct stat info;
-    if (::stat(abPath.constData(), &info) != 0)
-        return failOpen(readErrorOf(errno), pError);
+    if (::stat(abPath.constData(), &info) != 0) {
+        error = readErrorOf(errno);
+        return nullptr;
+    }
+    error = ReadError::NotAFile;
     if (!S_ISREG(info.st_mode))
-        return failOpen(ReadError::NotAFile, pError);
+        return nullptr;
     const int fd = ::open(abPath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return failOpen(readErrorOf(errno), pError);
+    if (fd < 0) {
+        error = readErrorOf(errno);
+        return nullptr;
+    }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return failOpen(ReadError::NotAFile, pError);
+        return nullptr;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (pError)
-        *pError = ReadError::None;
+    error = ReadError::None;
     return std::make_unique<PosixFile>(fd, std::int64_t(info.st_size));
 }
 

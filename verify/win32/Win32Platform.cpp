@@ -70,13 +70,6 @@ ReadError readErrorOf(DWORD iError, const WCHAR *pPath)
     }
 }
 
-std::unique_ptr<ByteSource> failOpen(ReadError error, ReadError *pError)
-{
-    if (pError)
-        *pError = error;
-    return nullptr;
-}
-
 class BCryptMd5 : public Md5
 {
 public:
@@ -330,22 +323,24 @@ private:
 
 } // namespace
 
-std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError *pError)
+std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError &error)
 {
     const auto *pPath = reinterpret_cast<const WCHAR *>(sFile.c_str());
     // Other readers (a viewer, a preview pane, a scanner) may keep the file
     // open; writers may not, so nothing changes it while it is read.
     const HANDLE h = CreateFileW(pPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return failOpen(readErrorOf(GetLastError(), pPath), pError);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = readErrorOf(GetLastError(), pPath);
+        return nullptr;
+    }
     LARGE_INTEGER size;
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size)) {
         CloseHandle(h);
-        return failOpen(ReadError::NotAFile, pError);
+        error = ReadError::NotAFile;
+        return nullptr;
     }
-    if (pError)
-        *pError = ReadError::None;
+    error = ReadError::None;
     return std::make_unique<Win32File>(h, size.QuadPart);
 }
 

@@ -1,6 +1,5 @@
 #include "PictureLoader.h"
 
-#include "MemorySource.h"
 #include "PngPicture.h"
 
 #include <QImageReader>
@@ -52,8 +51,7 @@ private:
 Picture decodePicture(std::string_view abFile)
 {
     Picture picture;
-    MemorySource source(abFile);
-    const PictureExtent extent = examinePicture(source);
+    const PictureExtent extent = examinePicture(abFile);
     picture.bHeader = extent.bHeader;
     if (extent.iImageDataEnd <= 0)
         return picture;

@@ -1,6 +1,5 @@
 #include "PictureLoader.h"
 
-#include "MemorySource.h"
 #include "PngPicture.h"
 #include "win32/Com.h"
 
@@ -110,8 +109,7 @@ HBITMAP decodePng(IStream *pStream)
 Picture decodePicture(std::string_view abFile)
 {
     Picture picture;
-    MemorySource source(abFile);
-    const PictureExtent extent = examinePicture(source);
+    const PictureExtent extent = examinePicture(abFile);
     picture.bHeader = extent.bHeader;
     if (extent.iImageDataEnd <= 0 || extent.iImageDataEnd > MAX_SHOWN_BYTES)
         return picture;
