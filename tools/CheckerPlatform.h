@@ -82,8 +82,9 @@ OpenedFile openRegularFile(const std::string &abPath);
 Failure readWhole(const std::string &abPath, std::string &abText);
 
 // Splits abText, a list read by readWhole, into the names it holds: one a
-// line, or separated by NUL bytes with bNul. Empty names are left out.
-std::vector<std::string> splitNames(const std::string &abText, bool bNul);
+// line, or separated by NUL bytes with bNul. Empty names are left out. False
+// when a list of lines holds a NUL byte, which no name can.
+bool splitNames(const std::string &abText, bool bNul, std::vector<std::string> &names);
 
 // Writes UTF-8 text to a stream: to a console as the console shows it,
 // elsewhere as UTF-8 bytes. Output may be held until flush.

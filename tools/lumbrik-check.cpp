@@ -112,11 +112,11 @@ bool expandLists(const Options &options, std::vector<std::string> &paths, std::s
             sError = format(message(Message::CannotReadList), {sList, unreadableReason(failure)});
             return false;
         }
-        if (!options.bNul && abText.find('\0') != std::string::npos) {
+        std::vector<std::string> names;
+        if (!platform::splitNames(abText, options.bNul, names)) {
             sError = format(message(Message::NulInList), {sList});
             return false;
         }
-        const std::vector<std::string> names = platform::splitNames(abText, options.bNul);
         if (names.empty()) {
             platform::write(Stream::Err, format(message(Message::ListNamesNothing), {sList}));
             bEmptyList = true;

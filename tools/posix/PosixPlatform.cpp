@@ -247,10 +247,11 @@ Failure readWhole(const std::string &abPath, std::string &abText)
     }
 }
 
-std::vector<std::string> splitNames(const std::string &abText, bool bNul)
+bool splitNames(const std::string &abText, bool bNul, std::vector<std::string> &names)
 {
+    if (!bNul && abText.find('\0') != std::string::npos)
+        return false;
     // A name's bytes are kept exactly, a carriage return included: Linux allows one.
-    std::vector<std::string> names;
     const char cEnd = bNul ? '\0' : '\n';
     std::size_t iStart = 0;
     while (iStart < abText.size()) {
@@ -261,7 +262,7 @@ std::vector<std::string> splitNames(const std::string &abText, bool bNul)
             names.push_back(abText.substr(iStart, iEnd - iStart));
         iStart = iEnd + 1;
     }
-    return names;
+    return true;
 }
 
 void write(Stream stream, std::string_view sText)
