@@ -14,11 +14,13 @@ bool hasPngExtension(const std::string &abName)
     return abEnd == ".png";
 }
 
+// The path of abName in abFolder, with the separator the folder's path uses.
 std::string childPath(const std::string &abFolder, const std::string &abName)
 {
-    const char cLast = abFolder.empty() ? '\0' : abFolder.back();
-    const bool bEndsInSeparator = cLast == '/' || (cLast == '\\' && platform::backslashSeparates());
-    return bEndsInSeparator ? abFolder + abName : abFolder + platform::separator() + abName;
+    const std::size_t iLast = abFolder.find_last_of(platform::backslashSeparates() ? "/\\" : "/");
+    const char cSeparator = iLast == std::string::npos ? platform::separator() : abFolder[iLast];
+    const bool bEndsInSeparator = iLast != std::string::npos && iLast + 1 == abFolder.size();
+    return bEndsInSeparator ? abFolder + abName : abFolder + cSeparator + abName;
 }
 
 // Adds to found every *.png in the folder listed as listing at abPath and

@@ -65,7 +65,7 @@ bool isSeparator(char c)
     return c == '/' || (c == '\\' && platform::backslashSeparates());
 }
 
-// The last component of a printable path.
+// The last component of a path.
 std::string lastComponent(std::string s)
 {
     while (s.size() > 1 && isSeparator(s.back()))
@@ -79,7 +79,7 @@ std::string lastComponent(std::string s)
 // The words for an outcome: the window's own for its two verdicts.
 std::string statusWords(const Outcome &o, Status status)
 {
-    const std::string sName = lastComponent(printableName(o.abPath, true));
+    const std::string sName = printableName(lastComponent(o.abPath), true);
     switch (status) {
     case Status::Intact:
         return utf8(verdictText(true, utf16(sName)));

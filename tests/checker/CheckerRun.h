@@ -14,6 +14,10 @@ struct Run {
 
 enum class UserLanguage { English, Chinese };
 
+// Whether runChecker can run the checker for a user of language: natively
+// for either; under Wine only for the language Wine was started in.
+bool canRunIn(UserLanguage language);
+
 // Runs the checker with args (UTF-8), its standard input fed abInput.
 Run runChecker(const std::vector<std::string> &args, const std::string &abInput = {},
                UserLanguage language = UserLanguage::English);
@@ -22,6 +26,8 @@ Run runChecker(const std::vector<std::string> &args, const std::string &abInput 
 void makeFolder(const std::string &sPath);
 // Writes ab to the file at sPath (UTF-8), however long the path.
 void writeFile(const std::string &sPath, const std::string &ab);
+// Whether the folder at sPath can be listed by this user.
+bool canList(const std::string &sPath);
 // Removes the tree at sPath, however long its paths.
 void removeTree(const std::string &sPath);
 

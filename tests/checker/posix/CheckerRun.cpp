@@ -1,6 +1,7 @@
 #include "CheckerRun.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -13,6 +14,11 @@
 extern char **environ;
 
 namespace lumbrik::testing {
+
+bool canRunIn(UserLanguage)
+{
+    return true;
+}
 
 Run runChecker(const std::vector<std::string> &args, const std::string &abInput, UserLanguage language)
 {
@@ -90,6 +96,14 @@ void writeFile(const std::string &sPath, const std::string &ab)
     const bool bWritten = fd >= 0 && ::write(fd, ab.data(), ab.size()) == ssize_t(ab.size());
     if (fd < 0 || ::close(fd) != 0 || !bWritten)
         throw std::runtime_error("cannot write " + sPath);
+}
+
+bool canList(const std::string &sPath)
+{
+    DIR *d = ::opendir(sPath.c_str());
+    if (d)
+        ::closedir(d);
+    return d != nullptr;
 }
 
 void removeTree(const std::string &sPath)

@@ -19,7 +19,10 @@ std::wstring wide(const std::string &s)
 // An absolute path in the form that takes any length.
 std::wstring extended(const std::string &sPath)
 {
-    return L"\\\\?\\" + wide(sPath);
+    std::wstring s = wide(sPath);
+    for (wchar_t &c : s)
+        c = c == L'/' ? L'\\' : c;
+    return L"\\\\?\\" + s;
 }
 
 // One argument as CommandLineToArgvW splits it back: quoted, with the
@@ -53,27 +56,17 @@ std::thread drain(HANDLE h, std::string &abInto)
     });
 }
 
-// The caller's environment, with the language's locale variables set for Wine,
-// which takes the user's interface language from them.
-std::wstring environmentFor(UserLanguage language)
-{
-    std::wstring sBlock;
-    wchar_t *pAll = GetEnvironmentStringsW();
-    for (const wchar_t *p = pAll; *p; p += wcslen(p) + 1) {
-        const std::wstring s = p;
-        if (s.rfind(L"LANG=", 0) != 0 && s.rfind(L"LC_ALL=", 0) != 0 && s.rfind(L"LC_MESSAGES=", 0) != 0 && s.rfind(L"LANGUAGE=", 0) != 0)
-            sBlock += s + L'\0';
-    }
-    FreeEnvironmentStringsW(pAll);
-    const std::wstring sLocale = language == UserLanguage::Chinese ? L"zh_CN.UTF-8" : L"en_US.UTF-8";
-    sBlock += L"LANG=" + sLocale + L'\0';
-    sBlock += L"LC_ALL=" + sLocale + L'\0';
-    return sBlock + L'\0';
-}
-
 } // namespace
 
-Run runChecker(const std::vector<std::string> &args, const std::string &abInput, UserLanguage language)
+bool canRunIn(UserLanguage language)
+{
+    // Wine takes the language from the Unix locale it was started in, not from
+    // the environment a Windows program hands its child.
+    const bool bChinese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+    return bChinese == (language == UserLanguage::Chinese);
+}
+
+Run runChecker(const std::vector<std::string> &args, const std::string &abInput, UserLanguage)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
@@ -87,7 +80,6 @@ Run runChecker(const std::vector<std::string> &args, const std::string &abInput,
     std::wstring sCommand = quoted(sProgram);
     for (const std::string &s : args)
         sCommand += L' ' + quoted(wide(s));
-    std::wstring sEnvironment = environmentFor(language);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -95,8 +87,7 @@ Run runChecker(const std::vector<std::string> &args, const std::string &abInput,
     si.hStdOutput = outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessW(sProgram.c_str(), sCommand.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
-                        sEnvironment.data(), nullptr, &si, &pi))
+    if (!CreateProcessW(sProgram.c_str(), sCommand.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         throw std::runtime_error("cannot start lumbrik-check.exe");
     CloseHandle(inRead);
     CloseHandle(outWrite);
@@ -136,6 +127,15 @@ void writeFile(const std::string &sPath, const std::string &ab)
         && iWritten == ab.size();
     if (h == INVALID_HANDLE_VALUE || !CloseHandle(h) || !bWritten)
         throw std::runtime_error("cannot write " + sPath);
+}
+
+bool canList(const std::string &sPath)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE hFind = FindFirstFileW((extended(sPath) + L"\\*").c_str(), &found);
+    if (hFind != INVALID_HANDLE_VALUE)
+        FindClose(hFind);
+    return hFind != INVALID_HANDLE_VALUE;
 }
 
 void removeTree(const std::string &sPath)
