@@ -78,13 +78,11 @@ Listing listFolder(const std::string &abPath);
 // regular file, without waiting on it if it is not.
 OpenedFile openRegularFile(const std::string &abPath);
 
-// Reads the whole file at abPath, or standard input for "-", into abText.
+// Reads the list of names at abPath, or standard input for "-", into abText,
+// the names held as paths are, each ended by a line break or a NUL byte: on
+// POSIX the bytes as they stand (a carriage return may end a Linux name); on
+// Windows decoded, and without a carriage return before a line break.
 Failure readWhole(const std::string &abPath, std::string &abText);
-
-// Splits abText, a list read by readWhole, into the names it holds: one a
-// line, or separated by NUL bytes with bNul. Empty names are left out. False
-// when a list of lines holds a NUL byte, which no name can.
-bool splitNames(const std::string &abText, bool bNul, std::vector<std::string> &names);
 
 // Writes UTF-8 text to a stream: to a console as the console shows it,
 // elsewhere as UTF-8 bytes. Output may be held until flush.

@@ -7,7 +7,7 @@
 
 namespace lumbrik::checker {
 
-std::string utf8(std::u16string_view s)
+std::string utf8(std::u16string_view s, LoneSurrogate lone)
 {
     std::string sOut;
     sOut.reserve(s.size());
@@ -15,7 +15,7 @@ std::string utf8(std::u16string_view s)
         char32_t c = s[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
+        else if (c >= 0xD800 && c < 0xE000 && lone == LoneSurrogate::Replace)
             c = 0xFFFD;
         if (c < 0x80) {
             sOut += char(c);

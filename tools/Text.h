@@ -8,8 +8,12 @@
 
 namespace lumbrik::checker {
 
-// UTF-16 text as UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string utf8(std::u16string_view s);
+// What an unpaired surrogate becomes in UTF-8: U+FFFD, or the three bytes of
+// its own value, as a Windows name keeps it.
+enum class LoneSurrogate { Replace, Keep };
+
+// UTF-16 text as UTF-8.
+std::string utf8(std::u16string_view s, LoneSurrogate lone = LoneSurrogate::Replace);
 // UTF-8 text as UTF-16; the text is taken to be well-formed.
 std::u16string utf16(std::string_view s);
 

@@ -95,6 +95,23 @@ bool parseArguments(const std::vector<std::string> &args, Options &options, std:
     return sError.empty();
 }
 
+// Splits abText, a list read by readWhole, into the names it holds: one a
+// line, or each ended by a NUL byte with bNul. Empty names are left out. False
+// when a list of lines holds a NUL byte, which no name can.
+bool splitNames(const std::string &abText, bool bNul, std::vector<std::string> &names)
+{
+    if (!bNul && abText.find('\0') != std::string::npos)
+        return false;
+    const char cEnd = bNul ? '\0' : '\n';
+    for (std::size_t iStart = 0; iStart < abText.size();) {
+        const std::size_t iEnd = std::min(abText.find(cEnd, iStart), abText.size());
+        if (iEnd > iStart)
+            names.push_back(abText.substr(iStart, iEnd - iStart));
+        iStart = iEnd + 1;
+    }
+    return true;
+}
+
 // The paths to check: those named, with each list replaced by the names it
 // holds. False, with a message, when a list cannot be read or holds no name.
 bool expandLists(const Options &options, std::vector<std::string> &paths, std::string &sError, bool &bEmptyList)
@@ -113,7 +130,7 @@ bool expandLists(const Options &options, std::vector<std::string> &paths, std::s
             return false;
         }
         std::vector<std::string> names;
-        if (!platform::splitNames(abText, options.bNul, names)) {
+        if (!splitNames(abText, options.bNul, names)) {
             sError = format(message(Message::NulInList), {sList});
             return false;
         }

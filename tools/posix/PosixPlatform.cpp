@@ -247,24 +247,6 @@ Failure readWhole(const std::string &abPath, std::string &abText)
     }
 }
 
-bool splitNames(const std::string &abText, bool bNul, std::vector<std::string> &names)
-{
-    if (!bNul && abText.find('\0') != std::string::npos)
-        return false;
-    // A name's bytes are kept exactly, a carriage return included: Linux allows one.
-    const char cEnd = bNul ? '\0' : '\n';
-    std::size_t iStart = 0;
-    while (iStart < abText.size()) {
-        std::size_t iEnd = abText.find(cEnd, iStart);
-        if (iEnd == std::string::npos)
-            iEnd = abText.size();
-        if (iEnd > iStart)
-            names.push_back(abText.substr(iStart, iEnd - iStart));
-        iStart = iEnd + 1;
-    }
-    return true;
-}
-
 void write(Stream stream, std::string_view sText)
 {
     std::fwrite(sText.data(), 1, sText.size(), fileOf(stream));

@@ -4,6 +4,7 @@
 
 #include "CheckerPlatform.h"
 
+#include "Text.h"
 #include "Utf8.h"
 
 #include <windows.h>
@@ -18,29 +19,7 @@ namespace {
 // as any other code point below U+10000, so that every name survives.
 std::string bytesOf(const wchar_t *p, std::size_t n)
 {
-    std::string sOut;
-    sOut.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        char32_t c = p[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(p[++i]) - 0xDC00);
-        if (c < 0x80) {
-            sOut += char(c);
-        } else if (c < 0x800) {
-            sOut += char(0xC0 | (c >> 6));
-            sOut += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            sOut += char(0xE0 | (c >> 12));
-            sOut += char(0x80 | ((c >> 6) & 0x3F));
-            sOut += char(0x80 | (c & 0x3F));
-        } else {
-            sOut += char(0xF0 | (c >> 18));
-            sOut += char(0x80 | ((c >> 12) & 0x3F));
-            sOut += char(0x80 | ((c >> 6) & 0x3F));
-            sOut += char(0x80 | (c & 0x3F));
-        }
-    }
-    return sOut;
+    return utf8(std::u16string_view(reinterpret_cast<const char16_t *>(p), n), LoneSurrogate::Keep);
 }
 
 std::string bytesOf(const std::wstring &s)
@@ -393,29 +372,13 @@ Failure readWhole(const std::string &abPath, std::string &abText)
                              OPEN_EXISTING, 0, nullptr));
         failure = h.get() == INVALID_HANDLE_VALUE ? failureOf(GetLastError()) : readHandle(h.get(), ab);
     }
-    abText = decodeList(ab);
-    return failure;
-}
-
-bool splitNames(const std::string &abText, bool bNul, std::vector<std::string> &names)
-{
-    if (!bNul && abText.find('\0') != std::string::npos)
-        return false;
-    const char cEnd = bNul ? '\0' : '\n';
-    std::size_t iStart = 0;
-    while (iStart < abText.size()) {
-        std::size_t iEnd = abText.find(cEnd, iStart);
-        if (iEnd == std::string::npos)
-            iEnd = abText.size();
-        std::string abName = abText.substr(iStart, iEnd - iStart);
-        // No Windows name holds a carriage return: one before a line feed ends the line.
-        while (!abName.empty() && (abName.back() == '\r' || (!bNul && abName.back() == '\n')))
-            abName.pop_back();
-        if (!abName.empty())
-            names.push_back(abName);
-        iStart = iEnd + 1;
+    // No Windows name holds a carriage return: one before a line break or NUL ends the name.
+    for (const char c : decodeList(ab)) {
+        if ((c == '\n' || c == '\0') && !abText.empty() && abText.back() == '\r')
+            abText.pop_back();
+        abText += c;
     }
-    return true;
+    return failure;
 }
 
 void write(Stream stream, std::string_view sText)
