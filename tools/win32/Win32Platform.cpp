@@ -311,7 +311,7 @@ Listing listFolder(const std::string &abPath)
     if (iAttributes == INVALID_FILE_ATTRIBUTES || !(iAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return listing; // a file, or nothing: the check says which
     const std::wstring sPattern = sPath + (sPath.back() == L'\\' ? L"*" : L"\\*");
-    // The standard information level: the basic one is Windows 7's.
+    // FindExInfoBasic would skip the short names, but Vista does not have it.
     WIN32_FIND_DATAW found;
     const HANDLE hFind = FindFirstFileExW(sPattern.c_str(), FindExInfoStandard, &found, FindExSearchNameMatch, nullptr, 0);
     if (hFind == INVALID_HANDLE_VALUE) {
