@@ -34,4 +34,20 @@ void removeTree(const std::string &sPath);
 // The separator the system puts between a folder and a name.
 char separator();
 
+#ifdef _WIN32
+// Holds a file open for writing, sharing it with no one, as a program that is
+// writing it does, until the object goes.
+class FileWriter
+{
+public:
+    explicit FileWriter(const std::string &sPath);
+    ~FileWriter();
+    FileWriter(const FileWriter &) = delete;
+    FileWriter &operator=(const FileWriter &) = delete;
+
+private:
+    void *h;
+};
+#endif
+
 } // namespace lumbrik::testing

@@ -225,6 +225,7 @@ TEST_CASE("lumbrik-check: a folder that cannot be listed")
     // system refuses to list (mode 000, for a user without the right to override it).
     const std::string sLocked = LUMBRIK_LOCKED;
     const std::string sInner = sLocked + "/inner";
+    REQUIRE(canList(sLocked)); // else the fixture has not run
     if (canList(sInner)) {
         MESSAGE("skipped: this user may list every folder; scripts/test-windows drops that right");
         return;
@@ -240,3 +241,35 @@ TEST_CASE("lumbrik-check: a folder that cannot be listed")
         sJsonPath += c == '\\' ? std::string("\\\\") : std::string(1, c);
     CHECK(r.abOut == "{\"file\":\"" + sJsonPath + "\",\"status\":\"unreadable\",\"intact\":false,\"reason\":\"没有读取权限\"}\n");
 }
+
+#ifdef _WIN32
+TEST_CASE("lumbrik-check.exe: what only Windows has")
+{
+    const CheckerFiles files(CheckerFiles::Names::Ascii);
+    const std::string sGood = files.path("good.png");
+    const std::string sIntact = sGood + "\t自应用本签名以来，“good.png”没有被篡改。" + SIGNATURES;
+
+    SUBCASE("a file that another program is writing is not read half-written")
+    {
+        const FileWriter writer(sGood);
+        const Run r = runChecker({sGood});
+        CHECK(r.iExit == 2);
+        CHECK(r.abOut == sGood + "\t无法读取“good.png”：文件正被其他程序使用。\n");
+    }
+    SUBCASE("a list in UTF-16 with its byte-order mark, as PowerShell writes one, with CR LF")
+    {
+        std::string abList = "\xFF\xFE";
+        for (const char c : sGood + "\r\n")
+            abList += std::string{c, '\0'}; // the path is ASCII
+        const Run r = runChecker({"--files-from", "-"}, abList);
+        CHECK(r.iExit == 0);
+        CHECK(r.abOut == sIntact);
+    }
+    SUBCASE("a list in UTF-8 with its byte-order mark, with CR LF")
+    {
+        const Run r = runChecker({"--files-from", "-"}, "\xEF\xBB\xBF" + sGood + "\r\n" + sGood + "\r\n");
+        CHECK(r.iExit == 0);
+        CHECK(r.abOut == sIntact + sIntact);
+    }
+}
+#endif

@@ -166,4 +166,16 @@ char separator()
     return '\\';
 }
 
+FileWriter::FileWriter(const std::string &sPath)
+    : h(CreateFileW(extended(sPath).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr))
+{
+    if (h == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot open " + sPath + " for writing");
+}
+
+FileWriter::~FileWriter()
+{
+    CloseHandle(h);
+}
+
 } // namespace lumbrik::testing
