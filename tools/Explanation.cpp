@@ -1,56 +1,65 @@
 #include "Explanation.h"
 
-namespace lumbrik {
+#include "Text.h"
+
+namespace lumbrik::checker {
 namespace {
 
-QString text(const char *sUtf8)
+// Bytes as upper-case hexadecimal pairs with a space between.
+std::string hexBytes(const std::string &ab)
 {
-    return QString::fromUtf8(sUtf8);
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string sOut;
+    for (const char c : ab) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (!sOut.empty())
+            sOut += ' ';
+        sOut += HEX[b >> 4];
+        sOut += HEX[b & 0xF];
+    }
+    return sOut;
 }
 
-QString hexBytes(const std::string &ab)
+// A chunk type as it stands in the file, each byte a Latin-1 character.
+std::string chunkType(const std::string &abType)
 {
-    return QString::fromLatin1(QByteArray::fromStdString(ab).toHex(' ').toUpper());
+    std::u16string s;
+    for (const char c : abType)
+        s += char16_t(static_cast<unsigned char>(c));
+    return utf8(s);
 }
 
-QString chunkType(const std::string &abType)
-{
-    return QString::fromLatin1(QByteArray::fromStdString(abType));
-}
-
-QString failure(const SealReport &r, const QString &sUnreadable, qint64 iSize)
+std::string failure(const SealReport &r, const std::string &sUnreadable, std::int64_t iSize)
 {
     switch (r.fault) {
     case SealFault::CannotOpen:
         return sUnreadable;
     case SealFault::NotPng:
         return r.abSignature.empty()
-            ? text("文件是空的，不是 PNG 文件")
-            : text("不是 PNG 文件：开头的字节为 %1，PNG 文件以 89 50 4E 47 0D 0A 1A 0A 开头").arg(hexBytes(r.abSignature));
+            ? "文件是空的，不是 PNG 文件"
+            : format("不是 PNG 文件：开头的字节为 %1，PNG 文件以 89 50 4E 47 0D 0A 1A 0A 开头", {hexBytes(r.abSignature)});
     case SealFault::CutInHeader:
-        return text("文件在偏移 %1 处的数据块长度或类型字段中结束").arg(r.iOffset);
+        return format("文件在偏移 %1 处的数据块长度或类型字段中结束", {number(r.iOffset)});
     case SealFault::LengthTooLarge:
-        return text("偏移 %1 处的 %2 数据块长度为 %3，达到或超过 2^31").arg(r.iOffset).arg(chunkType(r.abChunkType)).arg(r.iChunkLength);
+        return format("偏移 %1 处的 %2 数据块长度为 %3，达到或超过 2^31",
+                      {number(r.iOffset), chunkType(r.abChunkType), number(r.iChunkLength)});
     case SealFault::CutInData:
-        return text("偏移 %1 处的 %2 数据块（长度 %3）超出了文件末尾（文件共 %4 字节）")
-            .arg(r.iOffset)
-            .arg(chunkType(r.abChunkType))
-            .arg(r.iChunkLength)
-            .arg(iSize);
+        return format("偏移 %1 处的 %2 数据块（长度 %3）超出了文件末尾（文件共 %4 字节）",
+                      {number(r.iOffset), chunkType(r.abChunkType), number(r.iChunkLength), number(iSize)});
     case SealFault::Exception:
-        return text("检查未能完成（内存不足）");
+        return "检查未能完成（内存不足）";
     case SealFault::EmptyPayload:
-        return text("偏移 %1 处的 IEND 数据块没有载荷：这是普通的 PNG 图片，不是电子票据").arg(r.iOffset);
+        return format("偏移 %1 处的 IEND 数据块没有载荷：这是普通的 PNG 图片，不是电子票据", {number(r.iOffset)});
     case SealFault::InvalidUtf8:
-        return text("载荷不是有效的 UTF-8：载荷第 %1 字节（文件偏移 %2）处出错").arg(r.iPayloadByte).arg(r.iOffset);
+        return format("载荷不是有效的 UTF-8：载荷第 %1 字节（文件偏移 %2）处出错", {number(r.iPayloadByte), number(r.iOffset)});
     case SealFault::NoPayload:
-        return text("文件中没有 IEND 数据块，因而没有载荷");
+        return "文件中没有 IEND 数据块，因而没有载荷";
     case SealFault::SealMismatch:
-        return text("存储的校验值为“%1”，重新计算的校验值为“%2”，两者不符").arg(QString::fromStdU16String(r.sStored), QString::fromStdU16String(r.sComputed));
+        return format("存储的校验值为“%1”，重新计算的校验值为“%2”，两者不符", {utf8(r.sStored), utf8(r.sComputed)});
     case SealFault::None:
         break;
     }
-    return QString();
+    return std::string();
 }
 
 const char *causeCode(SealFault fault)
@@ -71,35 +80,34 @@ const char *causeCode(SealFault fault)
     return "unknown";
 }
 
-QStringList notesOnIntact(const SealReport &r, const QString &ErrMsg)
+std::vector<std::string> notesOnIntact(const SealReport &r, const std::string &ErrMsg)
 {
-    QStringList notes;
-    if (!ErrMsg.isEmpty())
-        notes << text("签名提取出错：%1").arg(ErrMsg);
+    std::vector<std::string> notes;
+    if (!ErrMsg.empty())
+        notes.push_back(format("签名提取出错：%1", {ErrMsg}));
     if (r.iChunksAfterEnd > 0)
-        notes << text("第一个 IEND 数据块之后还有 %1 个数据块").arg(r.iChunksAfterEnd);
-    QStringList badCrcs;
+        notes.push_back(format("第一个 IEND 数据块之后还有 %1 个数据块", {number(r.iChunksAfterEnd)}));
+    std::string sBadCrcs;
     for (const ChunkRef &c : r.badCrcs)
-        badCrcs << text("偏移 %1 处的 %2").arg(c.iOffset).arg(chunkType(c.abType));
-    if (!badCrcs.isEmpty())
-        notes << text("CRC 不符的数据块：%1（CRC 不在封印范围内，但这说明文件曾被 PNG 编写程序以外的工具改动）")
-                     .arg(badCrcs.join(text("、")));
+        sBadCrcs += (sBadCrcs.empty() ? "" : "、") + format("偏移 %1 处的 %2", {number(c.iOffset), chunkType(c.abType)});
+    if (!sBadCrcs.empty())
+        notes.push_back(format("CRC 不符的数据块：%1（CRC 不在封印范围内，但这说明文件曾被 PNG 编写程序以外的工具改动）", {sBadCrcs}));
     return notes;
 }
 
 } // namespace
 
-Explanation explain(const SealReport &report, const QString &ErrMsg, const QString &sUnreadable, qint64 iSize)
+Explanation explain(const SealReport &report, const std::string &ErrMsg, const std::string &sUnreadable, std::int64_t iSize)
 {
     Explanation e;
-    e.sCause = QLatin1String(causeCode(report.fault));
+    e.sCause = causeCode(report.fault);
     if (report.fault != SealFault::None) {
         e.sText = failure(report, sUnreadable, iSize);
         return e;
     }
-    e.sText = text("存储的校验值与重新计算的校验值（%1）相符").arg(report.sComputed);
+    e.sText = format("存储的校验值与重新计算的校验值（%1）相符", {utf8(report.sComputed)});
     e.notes = notesOnIntact(report, ErrMsg);
     return e;
 }
 
-} // namespace lumbrik
+} // namespace lumbrik::checker

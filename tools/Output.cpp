@@ -1,56 +1,52 @@
 #include "Output.h"
 
+#include "Text.h"
 #include "Utf8.h"
 #include "VerdictText.h"
 
-#include <QStringList>
-
-#include <cerrno>
-#include <cstring>
-
-namespace lumbrik {
+namespace lumbrik::checker {
 namespace {
 
-QString text(const char *sUtf8)
+// Keeps a signature or name on its one line: line breaks, tabs and, with
+// bBackslash, backslashes escaped.
+std::string escapeLine(std::string_view s, bool bBackslash = true)
 {
-    return QString::fromUtf8(sUtf8);
-}
-
-// Keeps a signature on its one line: line breaks, tabs and backslashes escaped.
-QString escapeLine(const QString &s)
-{
-    QString sOut;
+    std::string sOut;
     sOut.reserve(s.size());
-    qsizetype iPlain = 0; // start of the run of characters copied as they are
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const char16_t c = s[i].unicode();
-        const char *sEscape = c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
-        if (!sEscape)
-            continue;
-        sOut += QStringView(s).sliced(iPlain, i - iPlain);
-        sOut += QLatin1String(sEscape);
-        iPlain = i + 1;
+    for (const char c : s) {
+        switch (c) {
+        case '\\': sOut += bBackslash ? "\\\\" : "\\"; break;
+        case '\n': sOut += "\\n"; break;
+        case '\r': sOut += "\\r"; break;
+        case '\t': sOut += "\\t"; break;
+        default: sOut += c;
+        }
     }
-    return sOut += QStringView(s).sliced(iPlain);
+    return sOut;
 }
 
-QString jsonString(const QString &s)
+std::string jsonString(std::string_view s)
 {
-    QString sOut = QStringLiteral("\"");
-    for (const QChar c : s) {
-        if (c == u'"' || c == u'\\')
-            sOut += u'\\' + QString(c);
-        else if (c.unicode() < 0x20)
-            sOut += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
+    static const char HEX[] = "0123456789abcdef";
+    std::string sOut = "\"";
+    for (const char c : s) {
+        if (c == '"' || c == '\\') {
+            sOut += '\\';
             sOut += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            sOut += "\\u00";
+            sOut += HEX[c >> 4];
+            sOut += HEX[c & 0xF];
+        } else {
+            sOut += c;
+        }
     }
-    return sOut + u'"';
+    return sOut + '"';
 }
 
-QString jsonMember(const char *sName, const QString &sJsonValue)
+std::string jsonMember(const char *sName, const std::string &sJsonValue)
 {
-    return QStringLiteral(",\"%1\":").arg(QLatin1String(sName)) + sJsonValue;
+    return std::string(",\"") + sName + "\":" + sJsonValue;
 }
 
 const char *statusCode(Status status)
@@ -64,35 +60,53 @@ const char *statusCode(Status status)
     return "unknown";
 }
 
-// The last component of a printable path.
-QString lastComponent(const QString &sPath)
+bool isSeparator(char c)
 {
-    QString s = sPath;
-    while (s.size() > 1 && s.endsWith(u'/'))
-        s.chop(1);
-    return s.mid(s.lastIndexOf(u'/') + 1);
+    return c == '/' || (c == '\\' && platform::backslashSeparates());
+}
+
+// The last component of a path.
+std::string lastComponent(std::string s)
+{
+    while (s.size() > 1 && isSeparator(s.back()))
+        s.pop_back();
+    std::size_t iStart = s.size();
+    while (iStart > 0 && !isSeparator(s[iStart - 1]))
+        --iStart;
+    return s.substr(iStart);
 }
 
 // The words for an outcome: the window's own for its two verdicts.
-QString statusWords(const Outcome &o, Status status)
+std::string statusWords(const Outcome &o, Status status)
 {
-    const QString sName = lastComponent(printableName(o.abPath, true));
+    const std::string sName = printableName(lastComponent(o.abPath), true);
     switch (status) {
     case Status::Intact:
-        return QString::fromStdU16String(verdictText(true, sName.toStdU16String()));
+        return utf8(verdictText(true, utf16(sName)));
     case Status::Altered:
-        return QString::fromStdU16String(verdictText(false, sName.toStdU16String()));
+        return utf8(verdictText(false, utf16(sName)));
     case Status::NotAVoucher:
-        return text("“%1”不是电子票据：不是 PNG 图片，或图片中没有封存的签名数据。").arg(sName);
+        return format("“%1”不是电子票据：不是 PNG 图片，或图片中没有封存的签名数据。", {sName});
     case Status::Unreadable:
-        return (o.bFolder ? text("无法列出文件夹“%1”：%2。") : text("无法读取“%1”：%2。")).arg(sName, o.sUnreadable);
+        return format(o.bFolder ? "无法列出文件夹“%1”：%2。" : "无法读取“%1”：%2。", {sName, o.sUnreadable});
     }
-    return QString();
+    return std::string();
 }
 
 Explanation explanationOf(const Outcome &o)
 {
     return explain(o.report, o.ErrMsg, o.sUnreadable, o.iSize);
+}
+
+std::string joined(const std::vector<std::string> &parts, std::string_view sBetween)
+{
+    std::string sOut;
+    for (const std::string &s : parts) {
+        if (&s != &parts.front())
+            sOut += sBetween;
+        sOut += s;
+    }
+    return sOut;
 }
 
 } // namespace
@@ -123,61 +137,74 @@ Status statusOf(const Outcome &o)
     return Status::Altered;
 }
 
-QString printableName(const QByteArray &abPath, bool bOneLine)
+std::string printableName(const std::string &abPath, bool bOneLine)
 {
-    QString sOut;
-    QByteArrayView rest(abPath);
-    while (!rest.isEmpty()) {
-        const qsizetype iBad = firstInvalidUtf8(std::string_view(rest.data(), std::size_t(rest.size())));
-        const QByteArrayView good = iBad < 0 ? rest : rest.first(iBad);
-        const QString sGood = QString::fromUtf8(good);
-        sOut += bOneLine ? escapeLine(sGood) : QString(sGood).replace(u'\\', QLatin1String("\\\\"));
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string sOut;
+    std::string_view rest(abPath);
+    while (!rest.empty()) {
+        const std::ptrdiff_t iBad = firstInvalidUtf8(rest);
+        const std::string_view good = iBad < 0 ? rest : rest.substr(0, std::size_t(iBad));
+        // A name cannot hold a backslash where it separates folders.
+        const bool bBackslash = !platform::backslashSeparates();
+        if (bOneLine) {
+            sOut += escapeLine(good, bBackslash);
+        } else {
+            for (const char c : good)
+                sOut += c == '\\' && bBackslash ? "\\\\" : std::string(1, c);
+        }
         if (iBad < 0)
             break;
-        sOut += QStringLiteral("\\x") + QString::number(uchar(rest[iBad]), 16).toUpper().rightJustified(2, u'0');
-        rest = rest.sliced(iBad + 1);
+        const unsigned char b = static_cast<unsigned char>(rest[std::size_t(iBad)]);
+        sOut += "\\x";
+        sOut += HEX[b >> 4];
+        sOut += HEX[b & 0xF];
+        rest.remove_prefix(std::size_t(iBad) + 1);
     }
     return sOut;
 }
 
-QString unreadableReason(int iErrno, bool bNotRegular)
+std::string unreadableReason(const Failure &failure)
 {
-    if (bNotRegular)
-        return text("不是普通文件");
-    switch (iErrno) {
-    case ENOENT: return text("文件不存在");
-    case EACCES:
-    case EPERM: return text("没有读取权限");
-    case ENAMETOOLONG: return text("路径过长");
-    case ELOOP: return text("符号链接层数过多");
-    case ENOTDIR: return text("路径中有一段不是文件夹");
-    default: return text("读取出错（%1）").arg(QString::fromLocal8Bit(std::strerror(iErrno)));
+    switch (failure.trouble) {
+    case Trouble::NotRegular: return "不是普通文件";
+    case Trouble::Missing: return "文件不存在";
+    case Trouble::NoPermission: return "没有读取权限";
+    case Trouble::TooLong: return "路径过长";
+    case Trouble::LinkLoop: return "符号链接层数过多";
+    case Trouble::NotAFolder: return "路径中有一段不是文件夹";
+    case Trouble::InUse: return "文件正被其他程序使用";
+    case Trouble::None:
+    case Trouble::Other: break;
     }
+    return format("读取出错（%1）", {failure.sDetail});
 }
 
-QString textLines(const Outcome &o, bool bExplain)
+std::string textLines(const Outcome &o, bool bExplain)
 {
     const Status status = statusOf(o);
-    QString sLine = printableName(o.abPath, true) + u'\t' + statusWords(o, status);
+    std::string sLine = printableName(o.abPath, true) + '\t' + statusWords(o, status);
     if (status == Status::Intact) {
-        sLine += text("\t财政签名：") + escapeLine(o.sSignCZ);
-        sLine += text("\t单位签名：") + escapeLine(o.sSignDw);
+        sLine += "\t财政签名：" + escapeLine(o.sSignCZ);
+        sLine += "\t单位签名：" + escapeLine(o.sSignDw);
     }
-    sLine += u'\n';
+    sLine += '\n';
     if (bExplain && !o.bFolder) {
         const Explanation e = explanationOf(o);
-        sLine += text("\t说明：") + escapeLine((QStringList{e.sText} + e.notes).join(text("；"))) + u'\n';
+        std::vector<std::string> parts{e.sText};
+        parts.insert(parts.end(), e.notes.begin(), e.notes.end());
+        sLine += "\t说明：" + escapeLine(joined(parts, "；")) + '\n';
     }
     return sLine;
 }
 
-QString jsonLine(const Outcome &o, bool bExplain)
+std::string jsonLine(const Outcome &o, bool bExplain)
 {
     const Status status = statusOf(o);
     const bool bIntact = status == Status::Intact;
-    QString sLine = QStringLiteral("{\"file\":") + jsonString(printableName(o.abPath, false))
-        + jsonMember("status", jsonString(QLatin1String(statusCode(status))))
-        + jsonMember("intact", bIntact ? QStringLiteral("true") : QStringLiteral("false"));
+    std::string sLine = "{\"file\":" + jsonString(printableName(o.abPath, false))
+        + jsonMember("status", jsonString(statusCode(status)))
+        + jsonMember("intact", bIntact ? "true" : "false");
     if (bIntact) {
         sLine += jsonMember("finance_signature", jsonString(o.sSignCZ));
         sLine += jsonMember("issuer_signature", jsonString(o.sSignDw));
@@ -190,20 +217,20 @@ QString jsonLine(const Outcome &o, bool bExplain)
         const Explanation e = explanationOf(o);
         sLine += jsonMember("cause", jsonString(e.sCause));
         if (o.report.iOffset >= 0 && !bIntact)
-            sLine += jsonMember("offset", QString::number(o.report.iOffset));
+            sLine += jsonMember("offset", number(o.report.iOffset));
         sLine += jsonMember("explanation", jsonString(e.sText));
         if (o.report.fault == SealFault::SealMismatch || bIntact) {
-            sLine += jsonMember("stored_seal", jsonString(QString::fromStdU16String(o.report.sStored)));
-            sLine += jsonMember("computed_seal", jsonString(QString::fromStdU16String(o.report.sComputed)));
+            sLine += jsonMember("stored_seal", jsonString(utf8(o.report.sStored)));
+            sLine += jsonMember("computed_seal", jsonString(utf8(o.report.sComputed)));
         }
         if (bIntact) {
-            QStringList notes;
-            for (const QString &sNote : e.notes)
-                notes << jsonString(sNote);
-            sLine += jsonMember("notes", u'[' + notes.join(u',') + u']');
+            std::vector<std::string> notes;
+            for (const std::string &sNote : e.notes)
+                notes.push_back(jsonString(sNote));
+            sLine += jsonMember("notes", '[' + joined(notes, ",") + ']');
         }
     }
-    return sLine + QStringLiteral("}\n");
+    return sLine + "}\n";
 }
 
-} // namespace lumbrik
+} // namespace lumbrik::checker

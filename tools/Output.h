@@ -1,13 +1,14 @@
 #pragma once
 // What the checker prints for one file or folder: its line of text or JSON.
 
+#include "CheckerPlatform.h"
 #include "Explanation.h"
 #include "SealCheck.h"
 
-#include <QByteArray>
-#include <QString>
+#include <cstdint>
+#include <string>
 
-namespace lumbrik {
+namespace lumbrik::checker {
 
 // What became of one file or folder, in the order of severity of the exit status.
 enum class Status {
@@ -18,25 +19,26 @@ enum class Status {
 };
 
 struct Outcome {
-    QByteArray abPath;
-    bool bFolder = false;  // a folder that could not be listed
-    QString sUnreadable;   // why the file or folder could not be read
-    qint64 iSize = 0;      // the file's size, for the explanation
-    QString sSignCZ, sSignDw, ErrMsg;
+    std::string abPath;
+    bool bFolder = false;     // a folder that could not be listed
+    std::string sUnreadable;  // why the file or folder could not be read
+    std::int64_t iSize = 0;   // the file's size, for the explanation
+    std::string sSignCZ, sSignDw, ErrMsg;
     SealReport report;
 };
 
 Status statusOf(const Outcome &o);
 
-// A path as a person can recognise it: valid UTF-8 as it is, a backslash as
-// "\\", any other byte as "\xB7"; with bOneLine also tabs and line breaks escaped.
-QString printableName(const QByteArray &abPath, bool bOneLine);
+// A path as a person can recognise it: valid UTF-8 as it is, any other byte
+// as "\xB7", a backslash that is no separator as "\\"; with bOneLine also tabs
+// and line breaks escaped.
+std::string printableName(const std::string &abPath, bool bOneLine);
 
 // The reason a file or folder could not be read, in the verdicts' language.
-QString unreadableReason(int iErrno, bool bNotRegular);
+std::string unreadableReason(const Failure &failure);
 
 // The outcome's line of text (and, with bExplain, its explanation line) or JSON object.
-QString textLines(const Outcome &o, bool bExplain);
-QString jsonLine(const Outcome &o, bool bExplain);
+std::string textLines(const Outcome &o, bool bExplain);
+std::string jsonLine(const Outcome &o, bool bExplain);
 
-} // namespace lumbrik
+} // namespace lumbrik::checker
