@@ -3,8 +3,7 @@
 // scripts/test-windows-packages after the MSI is installed, with the voucher
 // to open in LUMBRIK_TEST_VOUCHER; not a CTest test.
 
-#include "ModalDriver.h"
-#include "Unit1.h"
+#include "WindowFixture.h"
 
 #include <doctest.h>
 
@@ -146,8 +145,8 @@ TEST_CASE("Open with: the installed program checks the voucher it is given when 
     PostMessageW(program.control(lumbrik::ID_CHECK_VOUCHER), BM_CLICK, 0, 0);
     const HWND hBox = waitForWindow(program.process.dwProcessId, L"#32770");
     REQUIRE(hBox);
-    CHECK(textOf(hBox) == L"提示");
-    CHECK(textOf(GetDlgItem(hBox, 0xFFFF)) == L"校验通过！");
+    CHECK(textOf(hBox) == std::wstring(L"提示"));
+    CHECK(textOf(GetDlgItem(hBox, 0xFFFF)) == std::wstring(L"校验通过！"));
     PostMessageW(hBox, WM_COMMAND, IDOK, 0);
     for (int i = 0; i < 100 && IsWindow(hBox); ++i)
         Sleep(50);
