@@ -1,9 +1,11 @@
 // Lumbrik for Windows: one window in which an operator checks a voucher's seal.
 
+#include "SystemDlls.h"
 #include "Unit1.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int nCmdShow)
 {
+    lumbrik::loadDllsFromSystem32Only();
     lumbrik::TForm1 Form1(hInstance);
     if (!Form1.handle())
         return 1;
