@@ -8,11 +8,23 @@
 namespace lumbrik {
 namespace {
 
-// The system's own copy of a DLL the program binds late (delayed_* import
-// libraries), by full path: where the search could not be confined (Vista and 7
-// without update KB2533623) a name alone would still find the program's folder
-// first. A DLL the program's manifest redirects (Common Controls 6) keeps its
-// name, for the redirection to pick the side-by-side copy.
+// The system's own copy of the DLL named sName, loaded by full path.
+HMODULE loadSystemDll(const std::wstring &sName)
+{
+    std::wstring sPath(MAX_PATH, L'\0');
+    const UINT iLength = GetSystemDirectoryW(sPath.data(), MAX_PATH);
+    if (iLength == 0 || iLength >= MAX_PATH)
+        return nullptr;
+    sPath.resize(iLength);
+    sPath += L'\\' + sName;
+    return LoadLibraryExW(sPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// Binds a DLL of the delayed_* import libraries to the system's copy, by full
+// path: where the search could not be confined (Vista and 7 without update
+// KB2533623) a name alone would still find the program's folder first. A DLL
+// the program's manifest redirects (Common Controls 6) keeps its name, for the
+// redirection to pick the side-by-side copy.
 FARPROC WINAPI loadFromSystem32(unsigned iNotice, PDelayLoadInfo pInfo)
 {
     if (iNotice != dliNotePreLoadLibrary)
@@ -21,14 +33,15 @@ FARPROC WINAPI loadFromSystem32(unsigned iNotice, PDelayLoadInfo pInfo)
     ACTCTX_SECTION_KEYED_DATA redirection = {sizeof redirection};
     if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, sName.c_str(), &redirection))
         return nullptr;
-    std::wstring sPath(MAX_PATH, L'\0');
-    const UINT iLength = GetSystemDirectoryW(sPath.data(), MAX_PATH);
-    if (iLength == 0 || iLength >= MAX_PATH)
-        return nullptr;
-    sPath.resize(iLength);
-    sPath += L'\\' + sName;
-    return reinterpret_cast<FARPROC>(LoadLibraryExW(sPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    return reinterpret_cast<FARPROC>(loadSystemDll(sName));
 }
+
+// What the system's own DLLs (themes, the shell and its open dialog) load by
+// name on the program's behalf. Loaded first from System32, each is found
+// loaded when they ask, before any folder is searched: this covers the systems
+// where the search cannot be confined, and late binding that ignores it (Wine's).
+const wchar_t *const LOADED_ON_OUR_BEHALF[] = {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll", L"version.dll",
+                                               L"propsys.dll"};
 
 } // namespace
 
@@ -42,6 +55,8 @@ void loadDllsFromSystem32Only()
     if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
         SetDllDirectoryW(L""); // elsewhere at least the current folder drops out of the search
     __pfnDliNotifyHook2 = loadFromSystem32;
+    for (const wchar_t *sName : LOADED_ON_OUR_BEHALF)
+        loadSystemDll(sName);
 }
 
 } // namespace lumbrik
