@@ -3,10 +3,8 @@
 // the program. Under Wine, WINEDLLOVERRIDES makes Wine prefer such a copy, as
 // Windows prefers one beside the program for any DLL that is not a KnownDLL.
 
-#include "Fixtures.h"
 #include "Program.h"
-
-#include <doctest.h>
+#include "WindowFixture.h"
 
 #include <windows.h>
 
@@ -115,6 +113,6 @@ TEST_CASE("no DLL planted beside Lumbrik.exe is loaded, and the program works al
         const std::string ab((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         sLoaded.assign(reinterpret_cast<const wchar_t *>(ab.data()), ab.size() / sizeof(wchar_t));
     }
-    INFO("planted: " << sOverrides);
+    INFO("planted: " << utf8(std::u16string(sOverrides.begin(), sOverrides.end())));
     CHECK(sLoaded == L""); // the planted copies that were loaded, one a line
 }

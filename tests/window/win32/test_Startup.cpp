@@ -65,7 +65,7 @@ TEST_CASE("a voucher named on the command line opens at start; 验证 checks it 
     writeFile(dir.path() / std::filesystem::path(u"电子票据 2026 (副本).png"), goodVoucher());
     writeFile(dir.path() / "not-a-picture.png", "GIF89a not a picture");
     for (const Row &row : rows) {
-        INFO(row.sCase);
+        INFO(std::string(row.sCase));
         std::wstring sArguments = row.sArguments;
         for (std::size_t i = sArguments.find(L'$'); i != std::wstring::npos; i = sArguments.find(L'$', i))
             sArguments.replace(i, 1, dir.path().wstring());
