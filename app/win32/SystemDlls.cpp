@@ -8,6 +8,10 @@
 namespace lumbrik {
 namespace {
 
+// How a DLL given by full path finds its own DLLs: once the search is confined,
+// as every load does; where it could not be, from the DLL's folder first.
+DWORD iFullPathFlags = LOAD_WITH_ALTERED_SEARCH_PATH;
+
 // The system's own copy of the DLL named sName, loaded by full path.
 HMODULE loadSystemDll(const std::wstring &sName)
 {
@@ -17,7 +21,7 @@ HMODULE loadSystemDll(const std::wstring &sName)
         return nullptr;
     sPath.resize(iLength);
     sPath += L'\\' + sName;
-    return LoadLibraryExW(sPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExW(sPath.c_str(), nullptr, iFullPathFlags);
 }
 
 // Binds a DLL of the delayed_* import libraries to the system's copy, by full
@@ -52,7 +56,9 @@ void loadDllsFromSystem32Only()
     using SetDefaultDllDirectories = BOOL(WINAPI *)(DWORD);
     const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectories>(
         reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-    if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+    if (setDefaultDllDirectories && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        iFullPathFlags = 0;
+    else
         SetDllDirectoryW(L""); // elsewhere at least the current folder drops out of the search
     __pfnDliNotifyHook2 = loadFromSystem32;
     for (const wchar_t *sName : LOADED_ON_OUR_BEHALF)
