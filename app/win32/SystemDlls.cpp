@@ -51,6 +51,10 @@ const wchar_t *const LOADED_ON_OUR_BEHALF[] = {L"uxtheme.dll", L"dwmapi.dll", L"
 
 void loadDllsFromSystem32Only()
 {
+    static bool bDone = false;
+    if (bDone)
+        return;
+    bDone = true;
     // Windows 8 and later, and Vista and 7 with KB2533623: System32 only, for
     // our own loads and for those the system's DLLs make on our behalf.
     using SetDefaultDllDirectories = BOOL(WINAPI *)(DWORD);
@@ -63,6 +67,14 @@ void loadDllsFromSystem32Only()
     __pfnDliNotifyHook2 = loadFromSystem32;
     for (const wchar_t *sName : LOADED_ON_OUR_BEHALF)
         loadSystemDll(sName);
+}
+
+// Before the run time's own start-up code, whose stack protector set-up loads
+// advapi32 and the cryptography DLLs behind it: the entry's call comes too late
+// for that, and pulls this in.
+__attribute__((constructor(101))) static void loadDllsFromSystem32OnlyAtStart()
+{
+    loadDllsFromSystem32Only();
 }
 
 } // namespace lumbrik
