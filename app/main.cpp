@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 
 int main(int argc, char *argv[])
@@ -15,5 +16,10 @@ int main(int argc, char *argv[])
 
     lumbrik::TForm1 Form1;
     Form1.show();
+    // A voucher named first ("Open with", the desktop entry's %f) opens at
+    // once, by its full path; further arguments are ignored.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1 && !arguments.at(1).isEmpty())
+        Form1.openAtStart(QFileInfo(arguments.at(1)).absoluteFilePath());
     return app.exec();
 }

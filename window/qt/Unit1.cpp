@@ -239,6 +239,15 @@ void TForm1::btn_OpenFileClick()
     });
 }
 
+void TForm1::openAtStart(const QString &sPath)
+{
+    if (!QFileInfo::exists(sPath)) {
+        message(QMessageBox::Warning, QString::fromUtf16(HINT_CAPTION), QString::fromUtf16(FILE_GONE_TEXT));
+        return;
+    }
+    openVoucher(sPath);
+}
+
 void TForm1::openVoucher(const QString &sPath)
 {
     sFileName = sPath;

@@ -30,6 +30,8 @@ public:
     static void registerFontSubstitutes();
     // Makes the toolkit's own words (dialog, box buttons) Chinese like the window's.
     static void loadToolkitTranslation();
+    // Opens the voucher the program was started with, as a confirmed open does; says so when it is missing.
+    void openAtStart(const QString &sPath);
 
 protected:
     void showEvent(QShowEvent *event) override;

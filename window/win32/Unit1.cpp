@@ -538,6 +538,15 @@ void TForm1::btn_OpenFileClick()
         openVoucher(sPath.data());
 }
 
+void TForm1::openAtStart(const std::wstring &sPath)
+{
+    if (!fileExists(sPath)) {
+        message(MB_ICONWARNING, HINT_CAPTION, FILE_GONE_TEXT);
+        return;
+    }
+    openVoucher(sPath);
+}
+
 void TForm1::openVoucher(const std::wstring &sPath)
 {
     sFileName = sPath;

@@ -47,6 +47,8 @@ public:
     bool isDialogMessage(MSG *msg) const;
     // The control that Tab, or Shift+Tab with bBack, moves to from hFrom.
     HWND nextTabStop(HWND hFrom, bool bBack) const;
+    // Opens the voucher the program was started with, as a confirmed open does; says so when it is missing.
+    void openAtStart(const std::wstring &sPath);
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
