@@ -3,6 +3,7 @@
 // anything else in UTF-8; the language is the user's interface language.
 
 #include "CheckerPlatform.h"
+#include "SystemDlls.h"
 
 #include "Text.h"
 #include "Utf8.h"
@@ -412,6 +413,7 @@ Language userLanguage()
 
 int wmain(int argc, wchar_t *argv[])
 {
+    lumbrik::loadDllsFromSystem32Only();
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(lumbrik::checker::bytesOf(argv[i], wcslen(argv[i])));

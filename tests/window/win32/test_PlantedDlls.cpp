@@ -76,13 +76,31 @@ std::vector<std::wstring> walkThrough(const std::filesystem::path &exe)
     return loaded;
 }
 
+// Runs the checker at exe on the voucher beside it; its exit status.
+DWORD checkBeside(const std::filesystem::path &exe)
+{
+    std::wstring sCommand = L"\"" + exe.wstring() + L"\" voucher.png";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    REQUIRE(CreateProcessW(nullptr, sCommand.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                           exe.parent_path().c_str(), &startup, &process));
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD iExit = 1000;
+    GetExitCodeProcess(process.hProcess, &iExit);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return iExit;
+}
+
 } // namespace
 
-TEST_CASE("no DLL planted beside Lumbrik.exe is loaded, and the program works all the same")
+TEST_CASE("no DLL planted beside Lumbrik.exe or lumbrik-check.exe is loaded, and the programs work all the same")
 {
     TempDir dir;
     const std::filesystem::path exe = dir.path() / "Lumbrik.exe";
+    const std::filesystem::path checker = dir.path() / "lumbrik-check.exe";
     REQUIRE(CopyFileW(LUMBRIK_EXE, exe.c_str(), FALSE));
+    REQUIRE(CopyFileW(LUMBRIK_CHECK_EXE, checker.c_str(), FALSE));
     {
         std::ofstream out(dir.path() / "voucher.png", std::ios::binary);
         out << goodVoucher();
@@ -107,6 +125,8 @@ TEST_CASE("no DLL planted beside Lumbrik.exe is loaded, and the program works al
     Environment markerName(L"LUMBRIK_PLANTED_MARKER", marker.wstring());
 
     walkThrough(exe);
+    // The checker uses a part of what the window does: the same DLLs lie in wait for it.
+    CHECK(checkBeside(checker) == 0);
     std::wstring sLoaded;
     if (std::filesystem::exists(marker)) {
         std::ifstream in(marker, std::ios::binary);
