@@ -1,5 +1,5 @@
-#include "Platform.h"
 #include "Voucher.h"
+#include "XmlReader.h"
 
 #include <algorithm>
 #include <exception>
@@ -166,12 +166,12 @@ private:
 class SignatureScan
 {
 public:
-    explicit SignatureScan(std::u16string_view sXml) : xml(platform::readXml(sXml)) {}
+    explicit SignatureScan(std::u16string_view sXml) : xml(sXml) {}
 
     bool run(std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg)
     {
         XmlToken t;
-        for (xml->next(t); t.kind != XmlToken::Kind::EndOfDocument; xml->next(t)) {
+        for (xml.next(t); t.kind != XmlToken::Kind::EndOfDocument; xml.next(t)) {
             if (t.kind == XmlToken::Kind::Error || hasUndeclaredPrefix(t)) {
                 ErrMsg = t.kind == XmlToken::Kind::Error ? t.sText : u"Undeclared name-space prefix: " + t.sQualifiedName;
                 return false;
@@ -279,7 +279,7 @@ private:
         pValue = nullptr;
     }
 
-    std::unique_ptr<XmlTokenReader> xml;
+    XmlReader xml;
     int iDepth = 0;
     bool bInBlock = false;
     std::u16string *pParty = nullptr;   // where the current Signature's value goes
