@@ -10,6 +10,7 @@ namespace {
 using namespace xml;
 
 constexpr char16_t PAST_END = 0xFFFF; // what peek() gives past the end: no XML character
+constexpr std::size_t QUOTED_MAX = 64;  // code units of a name or value that a message repeats
 constexpr std::size_t FEW_ATTRIBUTES = 8; // up to this many, repeated names are sought pair by pair
 
 const std::u16string XML_NAMESPACE = u"http://www.w3.org/XML/1998/namespace";
@@ -23,11 +24,6 @@ struct Fault {
 [[noreturn]] void fail(std::u16string sWhat)
 {
     throw Fault{std::move(sWhat)};
-}
-
-std::u16string quoted(std::u16string_view s)
-{
-    return u"\"" + std::u16string(s) + u"\"";
 }
 
 std::u16string decimal(std::uint64_t i)
@@ -44,6 +40,16 @@ std::u16string codePointName(char32_t c)
     for (int i = iDigits - 1; i >= 0; --i)
         s += char16_t(HEX[(c >> (4 * i)) & 0xF]);
     return s;
+}
+
+// A name or value from the text, in quotes, for a message of one line: cut
+// after QUOTED_MAX code units, control characters shown by their numbers.
+std::u16string quoted(std::u16string_view s)
+{
+    std::u16string sOut = u"\"";
+    for (std::size_t i = 0; i < s.size() && i < QUOTED_MAX; ++i)
+        sOut += s[i] < 0x20 ? codePointName(s[i]) : std::u16string(1, s[i]);
+    return sOut + (s.size() > QUOTED_MAX ? u"...\"" : u"\"");
 }
 
 void appendCodePoint(std::u16string &s, char32_t c)
@@ -327,6 +333,10 @@ private:
 
     void produce(XmlToken &t)
     {
+        if (iSubsetToken < subsetTokens.size()) {
+            t = std::move(subsetTokens[iSubsetToken++]);
+            return;
+        }
         if (bPendingEnd) {
             bPendingEnd = false;
             endElement(t);
@@ -434,7 +444,10 @@ private:
             if (bDoctype)
                 fail(u"a second document type declaration");
             doctype(f);
-            return false;
+            if (subsetTokens.empty())
+                return false;
+            t = std::move(subsetTokens[iSubsetToken++]);
+            return true;
         }
         if (phase == Phase::Prolog && peek(f) == u'<' && peek(f, 1) != u'!') {
             phase = Phase::Content;
@@ -1001,7 +1014,6 @@ private:
     // entity is read in turn, from the same stack of frames.
     void internalSubset()
     {
-        XmlToken ignored;
         for (;;) {
             Frame &f = frame();
             skipSpace(f);
@@ -1029,12 +1041,20 @@ private:
             else if (at(f, u"<!NOTATION"))
                 notationDecl(f);
             else if (at(f, u"<!--"))
-                comment(f, ignored);
+                comment(f, subsetToken());
             else if (at(f, u"<?"))
-                processingInstruction(f, ignored);
+                processingInstruction(f, subsetToken());
             else
                 fail(u"a markup declaration expected in the internal subset" + found(f));
         }
+    }
+
+    // Comments and processing instructions in the internal subset come as
+    // tokens after the document type declaration.
+    XmlToken &subsetToken()
+    {
+        subsetTokens.emplace_back();
+        return subsetTokens.back();
     }
 
     // A parameter entity that is not read (external, or not declared) may
@@ -1351,6 +1371,8 @@ private:
     std::unordered_map<std::u16string, std::vector<std::u16string>> scopes; // prefix to its bindings, innermost last
     std::vector<std::u16string> bound;                                     // the prefixes bound, in order
     std::u16string sKey;
+    std::vector<XmlToken> subsetTokens; // from the internal subset, still to give
+    std::size_t iSubsetToken = 0;
 };
 
 XmlReader::XmlReader(std::u16string_view sXml) : parser(std::make_unique<Parser>(sXml)) {}
