@@ -137,6 +137,12 @@ struct AttributeDecl {
     std::u16string sDefault;
 };
 
+// The attributes an element type's declarations name, the first of each name.
+struct AttributeList {
+    std::unordered_map<std::u16string, AttributeDecl> byName;
+    std::vector<const AttributeDecl *> defaults; // in the order declared
+};
+
 // A stretch of text being read: the document, or an entity's replacement text.
 struct Frame {
     std::u16string_view s;
@@ -582,6 +588,16 @@ private:
         iExpansionLeft -= iCost;
     }
 
+    // Defaults added to elements come from the same budget: a DTD could
+    // otherwise give every element of the text every attribute it declares.
+    void charge(const AttributeDecl &d)
+    {
+        const std::uint64_t iCost = std::uint64_t(d.sName.size()) + d.sDefault.size() + 1;
+        if (iCost > iExpansionLeft)
+            fail(u"attribute defaults beyond this text's budget, at the attribute " + quoted(d.sName));
+        iExpansionLeft -= iCost;
+    }
+
     void enterEntity(Entity &e, std::size_t iDepth)
     {
         charge(e);
@@ -710,20 +726,24 @@ private:
     // Normalises declared attributes that are not CDATA, and adds the defaults.
     void applyAttributeDecls(std::u16string_view sElement)
     {
-        if (attributeDecls.empty())
+        if (attributeLists.empty())
             return;
-        const auto it = attributeDecls.find(std::u16string(sElement));
-        if (it == attributeDecls.end())
+        const auto it = attributeLists.find(std::u16string(sElement));
+        if (it == attributeLists.end())
             return;
-        std::unordered_map<std::u16string_view, std::size_t> given;
-        for (std::size_t i = 0; i < attributes.size(); ++i)
-            given.emplace(attributes[i].sName, i);
-        for (const AttributeDecl &d : it->second) {
-            const auto found = given.find(d.sName);
-            if (found != given.end() && !d.bCData)
-                collapseSpaces(attributes[found->second].sValue);
-            else if (found == given.end() && d.bHasDefault)
-                attributes.push_back({d.sName, d.sDefault, {}});
+        const AttributeList &list = it->second;
+        std::unordered_set<std::u16string_view> given;
+        for (RawAttribute &a : attributes) {
+            given.insert(a.sName);
+            const auto found = list.byName.find(std::u16string(a.sName));
+            if (found != list.byName.end() && !found->second.bCData)
+                collapseSpaces(a.sValue);
+        }
+        for (const AttributeDecl *d : list.defaults) {
+            if (given.count(d->sName))
+                continue;
+            charge(*d);
+            attributes.push_back({d->sName, d->sDefault, {}});
         }
     }
 
@@ -1187,12 +1207,11 @@ private:
             }
             if (!bDeclarationsRead)
                 continue;
-            std::vector<AttributeDecl> &decls = attributeDecls[std::u16string(sElement)];
-            bool bKnown = false;
-            for (const AttributeDecl &known : decls)
-                bKnown = bKnown || known.sName == d.sName;
-            if (!bKnown) // the first declaration binds
-                decls.push_back(std::move(d));
+            AttributeList &list = attributeLists[std::u16string(sElement)];
+            const std::u16string sName = d.sName;
+            const auto added = list.byName.emplace(sName, std::move(d)); // the first declaration binds
+            if (added.second && added.first->second.bHasDefault)
+                list.defaults.push_back(&added.first->second);
         }
     }
 
@@ -1365,7 +1384,7 @@ private:
     bool bExpandAttributeEntities = true;
     std::uint64_t iExpansionLeft;
     std::unordered_map<std::u16string, Entity> general, parameters;
-    std::unordered_map<std::u16string, std::vector<AttributeDecl>> attributeDecls;
+    std::unordered_map<std::u16string, AttributeList> attributeLists;
     std::vector<OpenElement> elements;
     std::vector<RawAttribute> attributes; // the start tag being read
     std::unordered_map<std::u16string, std::vector<std::u16string>> scopes; // prefix to its bindings, innermost last

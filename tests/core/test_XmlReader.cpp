@@ -175,6 +175,15 @@ TEST_CASE("the entity budget follows the text's size")
     CHECK(sOver.find(u"entity expansion beyond this text's budget") != std::u16string::npos);
 }
 
+TEST_CASE("attribute defaults come from the same budget")
+{
+    const std::u16string sDtd = doctype(u"<!ATTLIST b d CDATA '" + std::u16string(1000, u'd') + u"'>");
+    CHECK(tokens(sDtd + u"<a>" + repeated(u"<b/>", 100) + u"</a>").find(u'!') == std::u16string::npos);
+    const std::u16string sMany = tokens(sDtd + u"<a>" + repeated(u"<b/>", 5000) + u"</a>");
+    CHECK(sMany.find(u"!Line 1, column ") != std::u16string::npos);
+    CHECK(sMany.find(u": attribute defaults beyond this text's budget, at the attribute \"d\"") != std::u16string::npos);
+}
+
 TEST_CASE("a huge comment and deep nesting are read")
 {
     const std::u16string sComment = u"<a><!--" + std::u16string(1000000, u'c') + u"--></a>";
