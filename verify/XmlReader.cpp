@@ -255,6 +255,16 @@ private:
         f.i += iLength;
     }
 
+    // Steps over XML characters up to sEnd; the frame must hold it.
+    static void stepCharsUntil(Frame &f, std::u16string_view sEnd, const std::u16string &sUnclosed)
+    {
+        while (!at(f, sEnd)) {
+            if (f.i >= f.s.size())
+                fail(sUnclosed);
+            stepChar(f);
+        }
+    }
+
     static std::u16string_view parseName(Frame &f, const char16_t *sWhat)
     {
         const std::size_t iFrom = f.i;
@@ -637,11 +647,7 @@ private:
     {
         f.i += 9;
         const std::size_t iFrom = f.i;
-        while (!at(f, u"]]>")) {
-            if (f.i >= f.s.size())
-                fail(u"a CDATA section is not closed");
-            stepChar(f);
-        }
+        stepCharsUntil(f, u"]]>", u"a CDATA section is not closed");
         t.kind = XmlToken::Kind::CData;
         t.sText.assign(f.s.substr(iFrom, f.i - iFrom));
         f.i += 3;
@@ -659,11 +665,7 @@ private:
         if (!at(f, u"?>")) {
             requireSpace(f, u"after a processing instruction's target");
             iFrom = f.i;
-            while (!at(f, u"?>")) {
-                if (f.i >= f.s.size())
-                    fail(u"the processing instruction " + quoted(sTarget) + u" is not closed");
-                stepChar(f);
-            }
+            stepCharsUntil(f, u"?>", u"the processing instruction " + quoted(sTarget) + u" is not closed");
         }
         t.kind = XmlToken::Kind::ProcessingInstruction;
         t.sQualifiedName.assign(sTarget);
