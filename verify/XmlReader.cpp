@@ -662,6 +662,8 @@ private:
                                    : u"the processing instruction target " + quoted(sTarget) + u" is reserved");
         checkNoColon(sTarget);
         std::size_t iFrom = f.i;
+        if (f.i >= f.s.size())
+            fail(u"the processing instruction " + quoted(sTarget) + u" is not closed");
         if (!at(f, u"?>")) {
             requireSpace(f, u"after a processing instruction's target");
             iFrom = f.i;

@@ -108,6 +108,7 @@ TEST_CASE("the reader's errors: where and why")
         {"a leading NUL", std::u16string(1, u'\0') + u"<a/>", u"!Line 1, column 1: text before the document element"},
         {"UTF-16LE read as bytes", std::u16string(u"<\0a\0/\0>\0", 8), u"!Line 1, column 2: an element name after \"<\" expected, found U+0000"},
         {"a PI left open after the root", u"<a/>\n<?pi open", u"<a></a>!Line 2, column 10: the processing instruction \"pi\" is not closed"},
+        {"a PI left open after its target", u"<a/><?pi", u"<a></a>!Line 1, column 9: the processing instruction \"pi\" is not closed"},
         {"an open element", u"<a>\n", u"<a>\"\n\"!Line 2, column 1: the text ends inside the element \"a\""},
         {"a mismatched end tag", u"<a>\n  </b>", u"<a>\"\n  \"!Line 2, column 7: the end tag \"b\" does not match the start tag \"a\""},
         {"version 2.0", u"<?xml version=\"2.0\"?><a/>", u"!Line 1, column 20: not an XML 1.x version: \"2.0\""},
