@@ -86,14 +86,6 @@ std::u16string textFault(std::u16string_view sXml)
     return std::u16string();
 }
 
-// A prefixed element name outside every name space: its prefix was never
-// declared, which a reader may let pass but a document may not hold.
-bool hasUndeclaredPrefix(const XmlToken &t)
-{
-    return t.kind == XmlToken::Kind::StartElement && t.sNamespaceUri.empty()
-        && t.sQualifiedName.find(u':') != std::u16string::npos;
-}
-
 const std::u16string *attribute(const XmlToken &t, const std::u16string &sName)
 {
     for (const XmlAttribute &a : t.attributes)
@@ -172,8 +164,8 @@ public:
     {
         XmlToken t;
         for (xml.next(t); t.kind != XmlToken::Kind::EndOfDocument; xml.next(t)) {
-            if (t.kind == XmlToken::Kind::Error || hasUndeclaredPrefix(t)) {
-                ErrMsg = t.kind == XmlToken::Kind::Error ? t.sText : u"Undeclared name-space prefix: " + t.sQualifiedName;
+            if (t.kind == XmlToken::Kind::Error) {
+                ErrMsg = t.sText;
                 return false;
             }
             handleToken(t);
