@@ -91,12 +91,10 @@ std::string declaredEncoding(const std::string &ab)
     return lower(ab.substr(iOpen + 1, ab.find(ab[iOpen], iOpen + 1) - iOpen - 1));
 }
 
-enum class Decoded { Text, Undecodable, UnknownEncoding };
-
 // The document as the voucher reader would hand it over: decoded, without a
-// byte-order mark. A byte-order mark that contradicts the declared encoding
-// leaves it undecodable, as a reader of bytes would find.
-Decoded decode(const std::string &ab, std::u16string &sText)
+// byte-order mark; false where a reader of bytes would find it undecodable (a
+// byte-order mark that contradicts the declared encoding, UTF-16 without one).
+bool decode(const std::string &ab, std::u16string &sText)
 {
     sText.clear();
     const bool bBigEndian = ab.compare(0, 2, "\xFE\xFF") == 0, bLittleEndian = ab.compare(0, 2, "\xFF\xFE") == 0;
@@ -108,23 +106,22 @@ Decoded decode(const std::string &ab, std::u16string &sText)
             abAscii += char(sText.back() < 0x80 ? sText.back() : '?');
         }
         const std::string sEncoding = declaredEncoding(abAscii);
-        return sEncoding.empty() || sEncoding == "utf-16" ? Decoded::Text : Decoded::Undecodable;
+        return sEncoding.empty() || sEncoding == "utf-16";
     }
     const std::string sEncoding = declaredEncoding(ab.compare(0, 3, "\xEF\xBB\xBF") == 0 ? ab.substr(3) : ab);
     if (ab.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        if (!sEncoding.empty() && sEncoding != "utf-8")
-            return Decoded::Undecodable;
-        return decodeUtf8Strict(std::string_view(ab).substr(3), sText) ? Decoded::Text : Decoded::Undecodable;
+        return (sEncoding.empty() || sEncoding == "utf-8") && decodeUtf8Strict(std::string_view(ab).substr(3), sText);
     }
-    if (sEncoding.empty() || sEncoding == "utf-8")
-        return decodeUtf8Strict(ab, sText) ? Decoded::Text : Decoded::Undecodable;
+    if (sEncoding == "utf-16") // without its byte-order mark
+        return false;
     if (sEncoding == "iso-8859-1" || sEncoding == "us-ascii") {
         sText.assign(ab.begin(), ab.end());
         for (char16_t &c : sText)
             c &= 0xFF;
-        return Decoded::Text;
+        return true;
     }
-    return Decoded::UnknownEncoding;
+    // UTF-8, whatever else a malformed encoding name says: the reader judges the name.
+    return decodeUtf8Strict(ab, sText);
 }
 
 void appendEscaped(std::u16string &sOut, const std::u16string &s)
@@ -216,7 +213,7 @@ TEST_CASE("the W3C XML conformance suite")
         parts.push_back(abIndex.substr(iFrom, abIndex.find('"', iFrom) - iFrom));
     }
     std::map<std::string, Counts> counts;
-    int iCanonical = 0, iOtherEncoding = 0;
+    int iCanonical = 0;
     for (const std::string &sPart : parts) {
         const fs::path part = root / fs::u8path(sPart);
         if (sPart == "testcases.dtd")
@@ -229,12 +226,7 @@ TEST_CASE("the W3C XML conformance suite")
             CAPTURE(test["ID"]);
             CAPTURE(sType);
             std::u16string sXml, sOut;
-            const Decoded decoded = decode(readBytes(file), sXml);
-            if (decoded == Decoded::UnknownEncoding) {
-                ++iOtherEncoding;
-                continue;
-            }
-            const bool bRead = decoded == Decoded::Text && canonical(sXml, sOut);
+            const bool bRead = decode(readBytes(file), sXml) && canonical(sXml, sOut);
             const bool bRight = bRead == (sType != "not-wf");
             CHECK_MESSAGE(bRight, utf8(sOut));
             Counts &c = counts[sType];
@@ -247,7 +239,7 @@ TEST_CASE("the W3C XML conformance suite")
     }
     for (const auto &[sType, c] : counts)
         MESSAGE(sType << ": " << c.iPassed << " right, " << c.iFailed << " wrong");
-    MESSAGE(iCanonical << " canonical forms compared; " << iOtherEncoding << " documents in encodings the voucher never has");
+    MESSAGE(iCanonical << " canonical forms compared");
     CHECK(counts["valid"].iPassed > 0);
     CHECK(counts["not-wf"].iPassed > 0);
 }
