@@ -699,7 +699,9 @@ private:
             RawAttribute a;
             a.sName = parseName(f, u"an attribute name");
             skipSpace(f);
-            expect(f, u"=", u"after the attribute name " + quoted(a.sName));
+            if (peek(f) != u'=') // the message only when it is needed: this is every attribute's path
+                fail(u"\"=\" expected after the attribute name " + quoted(a.sName) + found(f));
+            ++f.i;
             skipSpace(f);
             attributeValue(f, a.sValue);
             attributes.push_back(std::move(a));
@@ -851,7 +853,9 @@ private:
         f.i += 2;
         const std::u16string_view sName = parseName(f, u"an element name after \"</\"");
         skipSpace(f);
-        expect(f, u">", u"to end the end tag of " + quoted(sName));
+        if (peek(f) != u'>')
+            fail(u"\">\" expected to end the end tag of " + quoted(sName) + found(f));
+        ++f.i;
         const OpenElement &e = elements.back();
         if (sName != e.sQualifiedName)
             fail(u"the end tag " + quoted(sName) + u" does not match the start tag " + quoted(e.sQualifiedName));
