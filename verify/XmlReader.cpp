@@ -886,10 +886,7 @@ private:
     // reference resolved.
     void attributeValue(Frame &f, std::u16string &sValue)
     {
-        const char16_t q = peek(f);
-        if (q != u'"' && q != u'\'')
-            fail(u"a quoted attribute value expected" + found(f));
-        ++f.i;
+        const char16_t q = quote(f);
         sValue.clear();
         for (;;) {
             if (f.i >= f.s.size())
