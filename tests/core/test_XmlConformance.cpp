@@ -46,7 +46,9 @@ std::vector<std::map<std::string, std::string>> testsOf(const std::string &abInd
             sName.erase(std::remove_if(sName.begin(), sName.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }),
                         sName.end());
             const std::size_t iOpen = abIndex.find_first_of("\"'", iEq);
-            const std::size_t iClose = abIndex.find(abIndex[iOpen], iOpen + 1);
+            const std::size_t iClose = iOpen < iEnd ? abIndex.find(abIndex[iOpen], iOpen + 1) : std::string::npos;
+            if (iClose > iEnd)
+                break;
             attributes[sName] = abIndex.substr(iOpen + 1, iClose - iOpen - 1);
             j = iClose + 1;
         }
@@ -88,7 +90,8 @@ std::string declaredEncoding(const std::string &ab)
     if (i == std::string::npos || i > iEnd)
         return std::string();
     const std::size_t iOpen = ab.find_first_of("\"'", i);
-    return lower(ab.substr(iOpen + 1, ab.find(ab[iOpen], iOpen + 1) - iOpen - 1));
+    const std::size_t iClose = iOpen < iEnd ? ab.find(ab[iOpen], iOpen + 1) : std::string::npos;
+    return iClose < iEnd ? lower(ab.substr(iOpen + 1, iClose - iOpen - 1)) : std::string();
 }
 
 // The document as the voucher reader would hand it over: decoded, without a
@@ -178,9 +181,9 @@ bool canonical(const std::u16string &sXml, std::u16string &sOut)
 std::u16string expectedCanonical(const fs::path &path)
 {
     std::string ab = readBytes(path);
-    const std::size_t iDoctype = ab.find("<!DOCTYPE");
-    if (iDoctype != std::string::npos)
-        ab.erase(iDoctype, ab.find("]>\n", iDoctype) + 3 - iDoctype);
+    const std::size_t iDoctype = ab.find("<!DOCTYPE"), iEnd = ab.find("]>\n", iDoctype);
+    if (iEnd != std::string::npos)
+        ab.erase(iDoctype, iEnd + 3 - iDoctype);
     std::u16string s;
     decodeUtf8Strict(ab, s);
     return s;
