@@ -1,6 +1,6 @@
 // Replays files through a fuzz target without libFuzzer: every file named, and
-// every file in every folder named. Exits non-zero if a named path is missing;
-// a crash ends the run as it would under the fuzzer.
+// every file in every folder named and in the folders below it. Exits non-zero
+// if a named path is missing; a crash ends the run as it would under the fuzzer.
 
 #include <algorithm>
 #include <cstdint>
@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
         std::error_code e;
         if (std::filesystem::is_directory(argv[i], e)) {
             paths.clear();
-            for (const auto &entry : std::filesystem::directory_iterator(argv[i]))
+            for (const auto &entry : std::filesystem::recursive_directory_iterator(argv[i]))
                 if (entry.is_regular_file())
                     paths.push_back(entry.path());
             std::sort(paths.begin(), paths.end());

@@ -1,13 +1,11 @@
 #pragma once
 // What the verification core needs of its platform, and nothing more: a file
-// read front to back, an MD5 digest, and a stream of XML tokens. Each platform
-// implements these once (verify/qt, verify/win32); the build picks one.
+// read front to back and an MD5 digest. Each platform implements these once
+// (verify/qt, verify/win32); the build picks one.
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace lumbrik {
 
@@ -46,38 +44,6 @@ public:
     virtual std::string finish() = 0;
 };
 
-struct XmlAttribute {
-    std::u16string sQualifiedName;
-    std::u16string sValue;
-};
-
-struct XmlToken {
-    enum class Kind {
-        StartElement,
-        EndElement,
-        Text,                  // character data, entities resolved; one text node may come in several tokens
-        CData,                 // one CDATA section
-        Comment,
-        ProcessingInstruction,
-        EntityReference,       // an entity the reader would not resolve
-        Error,                 // the text is not well formed; sText holds the reader's message
-        EndOfDocument,
-    };
-    Kind kind = Kind::EndOfDocument;
-    std::u16string sQualifiedName, sLocalName, sNamespaceUri; // elements
-    std::vector<XmlAttribute> attributes;                     // start elements
-    std::u16string sText;                                     // text, CDATA, error message
-};
-
-class XmlTokenReader
-{
-public:
-    virtual ~XmlTokenReader() = default;
-    // Makes t the next token, reusing its storage; after EndOfDocument or
-    // Error there is none.
-    virtual void next(XmlToken &t) = 0;
-};
-
 namespace platform {
 
 // Opens the regular file at sFile for reading. Other programs may go on reading
@@ -87,10 +53,6 @@ namespace platform {
 std::unique_ptr<ByteSource> openFile(const std::u16string &sFile, ReadError &error);
 
 std::unique_ptr<Md5> createMd5();
-
-// Reads sXml, already decoded, without resolving anything external and with
-// entity expansion bounded, in time linear in its size.
-std::unique_ptr<XmlTokenReader> readXml(std::u16string_view sXml);
 
 } // namespace platform
 } // namespace lumbrik

@@ -1,5 +1,5 @@
-#include "Platform.h"
 #include "Voucher.h"
+#include "XmlReader.h"
 
 #include <algorithm>
 #include <exception>
@@ -86,14 +86,6 @@ std::u16string textFault(std::u16string_view sXml)
     return std::u16string();
 }
 
-// A prefixed element name outside every name space: its prefix was never
-// declared, which a reader may let pass but a document may not hold.
-bool hasUndeclaredPrefix(const XmlToken &t)
-{
-    return t.kind == XmlToken::Kind::StartElement && t.sNamespaceUri.empty()
-        && t.sQualifiedName.find(u':') != std::u16string::npos;
-}
-
 const std::u16string *attribute(const XmlToken &t, const std::u16string &sName)
 {
     for (const XmlAttribute &a : t.attributes)
@@ -166,14 +158,14 @@ private:
 class SignatureScan
 {
 public:
-    explicit SignatureScan(std::u16string_view sXml) : xml(platform::readXml(sXml)) {}
+    explicit SignatureScan(std::u16string_view sXml) : xml(sXml) {}
 
     bool run(std::u16string &sSignCZ, std::u16string &sSignDw, std::u16string &ErrMsg)
     {
         XmlToken t;
-        for (xml->next(t); t.kind != XmlToken::Kind::EndOfDocument; xml->next(t)) {
-            if (t.kind == XmlToken::Kind::Error || hasUndeclaredPrefix(t)) {
-                ErrMsg = t.kind == XmlToken::Kind::Error ? t.sText : u"Undeclared name-space prefix: " + t.sQualifiedName;
+        for (xml.next(t); t.kind != XmlToken::Kind::EndOfDocument; xml.next(t)) {
+            if (t.kind == XmlToken::Kind::Error) {
+                ErrMsg = t.sText;
                 return false;
             }
             handleToken(t);
@@ -279,7 +271,7 @@ private:
         pValue = nullptr;
     }
 
-    std::unique_ptr<XmlTokenReader> xml;
+    XmlReader xml;
     int iDepth = 0;
     bool bInBlock = false;
     std::u16string *pParty = nullptr;   // where the current Signature's value goes
