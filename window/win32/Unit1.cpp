@@ -236,12 +236,17 @@ TForm1::~TForm1()
     DeleteObject(hYaHei);
 }
 
-HWND TForm1::control(ControlId id) const
+HWND controlOf(HWND hForm, ControlId id)
 {
     // Controls sit in panels and pages: look through every level.
     ControlSearch search = {id, nullptr};
-    EnumChildWindows(hwnd, findControl, reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(hForm, findControl, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
+}
+
+HWND TForm1::control(ControlId id) const
+{
+    return controlOf(hwnd, id);
 }
 
 bool TForm1::isDialogMessage(MSG *msg) const

@@ -29,6 +29,10 @@ enum ControlId : int {
     ID_DWQM,
 };
 
+// The control with the identifier id in the window hForm, wherever it is
+// nested; null when there is none. hForm may belong to another process.
+HWND controlOf(HWND hForm, ControlId id);
+
 class TForm1
 {
 public:

@@ -42,20 +42,6 @@ HWND waitForWindow(DWORD iProcess, bool (*pWanted)(HWND))
     return nullptr;
 }
 
-struct ChildSearch {
-    int iId;
-    HWND hFound;
-};
-
-BOOL CALLBACK findChild(HWND h, LPARAM lParam)
-{
-    auto *p = reinterpret_cast<ChildSearch *>(lParam);
-    if (GetDlgCtrlID(h) != p->iId)
-        return TRUE;
-    p->hFound = h;
-    return FALSE;
-}
-
 void press(HWND hDialog, int iButton)
 {
     PostMessageW(hDialog, WM_COMMAND, MAKEWPARAM(iButton, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hDialog, iButton)));
@@ -110,10 +96,7 @@ HWND Program::form()
 
 HWND Program::control(ControlId id)
 {
-    ChildSearch search = {id, nullptr};
-    if (form())
-        EnumChildWindows(form(), findChild, reinterpret_cast<LPARAM>(&search));
-    return search.hFound;
+    return form() ? controlOf(form(), id) : nullptr;
 }
 
 std::wstring Program::text(ControlId id)
