@@ -20,7 +20,8 @@ public:
     std::int64_t read(char *p, std::int64_t iMax) override
     {
         const std::int64_t iCount = std::max<std::int64_t>(0, std::min<std::int64_t>(iMax, size() - iPos));
-        std::memcpy(p, ab.data() + iPos, std::size_t(iCount));
+        if (iCount > 0) // the bytes of an empty view may be null
+            std::memcpy(p, ab.data() + iPos, std::size_t(iCount));
         iPos += iCount;
         return iCount;
     }
